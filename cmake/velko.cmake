@@ -1,0 +1,36 @@
+# Helpers shared by the folders' CMakeLists.
+
+# velko_test(<name> SOURCES <files...> LIBS <targets...> [WINE_ONLY] [NATIVE_ONLY])
+# One test executable, one ctest entry. Under the cross presets it runs in Wine
+# through CMAKE_CROSSCOMPILING_EMULATOR; exit code 77 means "skipped" (for example
+# the x86 runtime when wine32 is missing), and the reason is printed.
+function(velko_test name)
+  cmake_parse_arguments(T "WINE_ONLY;NATIVE_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  if(T_WINE_ONLY AND NOT WIN32)
+    return()
+  endif()
+  if(T_NATIVE_ONLY AND WIN32)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELKO_TEST_BIN_DIR})
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
+endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/folder.cmake)
+
+# velko_resource_dll(<target> <File.DLL> <rc file> <output dir>)
+# A resource-only DLL (no code, no entry point, no imports) from a UTF-8 .rc file.
+function(velko_resource_dll target file rc outdir)
+  get_filename_component(rc_abs ${rc} ABSOLUTE)
+  set(res ${CMAKE_CURRENT_BINARY_DIR}/${file}.res)
+  add_custom_command(
+    OUTPUT ${outdir}/${file}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${outdir}
+    COMMAND ${CMAKE_RC_COMPILER} -c 65001 -O coff -i ${rc_abs} -o ${res}
+    COMMAND ${CMAKE_C_COMPILER} -shared -nostdlib -s -Wl,-e,0 -o ${outdir}/${file} ${res}
+    DEPENDS ${rc_abs}
+    COMMENT "resource library ${file}")
+  add_custom_target(${target} ALL DEPENDS ${outdir}/${file})
+endfunction()

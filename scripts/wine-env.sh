@@ -1,0 +1,39 @@
+# Sourced by the scripts that run Windows programs: sets up the project's private
+# Wine prefix (build/wine) and an X display (Xvfb :87 when DISPLAY is unset).
+# Safe to source many times and from parallel processes.
+
+VELKO_ROOT=${VELKO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEPREFIX=${WINEPREFIX:-$VELKO_ROOT/build/wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
+export WINEARCH=win64
+
+velko_wine32_present() { [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/wine ]; }
+# The 64-bit loader, for builtins (regsvr32, cscript) that must see 64-bit registrations.
+velko_wine64() { if [ -x /usr/lib/wine/wine64 ]; then /usr/lib/wine/wine64 "$@"; else wine64 "$@"; fi; }
+
+velko_display() {
+  if [ -z "${DISPLAY:-}" ]; then
+    export DISPLAY=:87
+    if [ ! -e /tmp/.X11-unix/X87 ]; then
+      (Xvfb :87 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &)
+      for _ in $(seq 1 50); do [ -e /tmp/.X11-unix/X87 ] && break; sleep 0.1; done
+    fi
+  fi
+}
+
+velko_prefix() {
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.velko-ready" ]; then
+      echo "wine: creating the private prefix $WINEPREFIX" >&2
+      wineboot -i >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.velko-ready"
+    fi
+  ) 9>"$WINEPREFIX.lock"
+}
+
+velko_display
+velko_prefix

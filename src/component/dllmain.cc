@@ -1,0 +1,37 @@
+// The DLL's entry point and its COM exports.
+#include <windows.h>
+
+#include "component/class_factory.h"
+#include "component/module.h"
+#include "component/registration.h"
+#include "component/thread_state.h"
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH:
+      velko::module::SetInstance(instance);
+      break;
+    case DLL_THREAD_DETACH:
+      velko::OnThreadDetach();
+      break;
+    case DLL_PROCESS_DETACH:
+      velko::OnThreadDetach();
+      velko::OnProcessDetach(reserved == nullptr);
+      break;
+    default:
+      break;
+  }
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) { return velko::GetClassObject(clsid, iid, out); }
+
+STDAPI DllCanUnloadNow() { return velko::module::CanUnload() ? S_OK : S_FALSE; }
+
+STDAPI DllRegisterServer() { return velko::RegisterServer(velko::RegistrationScope::kMachine); }
+
+STDAPI DllUnregisterServer() { return velko::UnregisterServer(velko::RegistrationScope::kMachine); }
+
+}  // extern "C"

@@ -1,0 +1,47 @@
+// LangSupport: the thread's language resource library.
+//
+// The library is a resource-only DLL beside the component named
+// BaseName + decimal(user LCID) + ".DLL", with BaseName + "1033.DLL" (English) as
+// the fallback. It is loaded as a data file by the first LoadLangLibrary and
+// unloaded when every load has been matched by FreeLangLibrary. One LangSupport
+// lives in each apartment thread's state; nothing here is shared or locked.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/resources.h"
+
+namespace velko {
+
+class LangSupport {
+ public:
+  explicit LangSupport(platform::ResourceApi& api = platform::DefaultResourceApi()) : api_(api) {}
+  ~LangSupport();
+  LangSupport(const LangSupport&) = delete;
+  LangSupport& operator=(const LangSupport&) = delete;
+
+  // Takes one reference; the first one picks and loads the library. Never fails:
+  // when neither file loads, no library is held and every text is empty.
+  void LoadLangLibrary(const std::u16string& base_name) noexcept;
+  // Gives one reference back; the last one unloads the library.
+  void FreeLangLibrary() noexcept;
+  // Text `id` of the loaded library, at most 1,023 characters; "" when there is
+  // no library or no such text.
+  std::u16string GetLangString(int32_t id) const;
+
+  platform::ModuleHandle hLangLib() const { return hLangLib_; }
+  int32_t LangLibRefCount() const { return LangLibRefCount_; }
+
+ private:
+  platform::ResourceApi& api_;
+  platform::ModuleHandle hLangLib_ = nullptr;
+  int32_t LangLibRefCount_ = 0;
+};
+
+// Pairs of bytes become UTF-16 characters; a string of n characters holds the n
+// bytes at its start and NULs after them. One byte or none gives "".
+std::u16string BytesToString(std::span<const uint8_t> bytes);
+
+}  // namespace velko

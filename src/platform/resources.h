@@ -1,0 +1,33 @@
+// What the localization layer needs of the system: the user locale, a file
+// existence test, resource-only libraries and their string tables.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velko::platform {
+
+// An opaque module handle (HMODULE on Windows); nullptr when none.
+using ModuleHandle = void*;
+
+class ResourceApi {
+ public:
+  virtual ~ResourceApi() = default;
+  // GetUserDefaultLCID.
+  virtual uint32_t UserDefaultLcid() = 0;
+  // True when a file (not a folder) exists at `path`; false when it cannot be told.
+  virtual bool FileExists(const std::u16string& path) = 0;
+  // LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE); nullptr on failure.
+  virtual ModuleHandle LoadLibraryAsDatafile(const std::u16string& path) = 0;
+  // LoadStringW(module, id, buffer, count): writes at most count - 1 characters
+  // and a NUL; returns the number of characters copied.
+  virtual int LoadStringFrom(ModuleHandle module, uint32_t id, char16_t* buffer, int count) = 0;
+  virtual void FreeLibrary(ModuleHandle module) = 0;
+  // The folder of the component's own file, without a trailing separator.
+  virtual std::u16string ComponentFolder() = 0;
+};
+
+// The build's implementation: the real API on Windows, the stand-in natively.
+ResourceApi& DefaultResourceApi();
+
+}  // namespace velko::platform

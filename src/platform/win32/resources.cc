@@ -1,0 +1,55 @@
+#include "platform/resources.h"
+
+#include <windows.h>
+
+#include "platform/win32/wide.h"
+
+namespace velko::platform {
+namespace {
+
+// The module that holds this code: VELKO.dll in the product, the test program in tests.
+HMODULE OwnModule() {
+  HMODULE module = nullptr;
+  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&OwnModule), &module);
+  return module;
+}
+
+class Win32ResourceApi final : public ResourceApi {
+ public:
+  uint32_t UserDefaultLcid() override { return ::GetUserDefaultLCID(); }
+  bool FileExists(const std::u16string& path) override {
+    const DWORD attributes = ::GetFileAttributesW(AsWide(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+  ModuleHandle LoadLibraryAsDatafile(const std::u16string& path) override {
+    return ::LoadLibraryExW(AsWide(path), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  }
+  int LoadStringFrom(ModuleHandle module, uint32_t id, char16_t* buffer, int count) override {
+    return ::LoadStringW(static_cast<HMODULE>(module), id, AsWide(buffer), count);
+  }
+  void FreeLibrary(ModuleHandle module) override { ::FreeLibrary(static_cast<HMODULE>(module)); }
+  std::u16string ComponentFolder() override {
+    std::u16string path(MAX_PATH, u'\0');
+    for (;;) {
+      const DWORD n = ::GetModuleFileNameW(OwnModule(), AsWide(path.data()), static_cast<DWORD>(path.size()));
+      if (n == 0) return {};
+      if (n < path.size()) {
+        path.resize(n);
+        break;
+      }
+      path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
+  }
+};
+
+}  // namespace
+
+ResourceApi& DefaultResourceApi() {
+  static Win32ResourceApi api;
+  return api;
+}
+
+}  // namespace velko::platform

@@ -1,0 +1,127 @@
+// The one place that owns close functions. Every handle, key, library, local
+// allocation and COM reference the component opens is held by one of these, so
+// "closed on every path" is structural.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <utility>
+
+namespace velko {
+
+template <typename T, typename Traits>
+class UniqueResource {
+ public:
+  UniqueResource() noexcept = default;
+  explicit UniqueResource(T value) noexcept : value_(value) {}
+  UniqueResource(const UniqueResource&) = delete;
+  UniqueResource& operator=(const UniqueResource&) = delete;
+  UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+  UniqueResource& operator=(UniqueResource&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~UniqueResource() { reset(); }
+
+  T get() const noexcept { return value_; }
+  explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
+  // For out-parameters: closes what is held and hands out the slot.
+  T* put() noexcept {
+    reset();
+    return &value_;
+  }
+  T release() noexcept { return std::exchange(value_, Traits::Invalid()); }
+  void reset(T value = Traits::Invalid()) noexcept {
+    T old = std::exchange(value_, value);
+    if (old != Traits::Invalid()) Traits::Close(old);
+  }
+
+ private:
+  T value_ = Traits::Invalid();
+};
+
+struct HKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  // Predefined root handles are not ours to close.
+  static void Close(HKEY h) {
+    if (reinterpret_cast<ULONG_PTR>(h) < 0x80000000u || reinterpret_cast<ULONG_PTR>(h) > 0x8000000Fu)
+      ::RegCloseKey(h);
+  }
+};
+struct HModuleTraits {
+  static HMODULE Invalid() { return nullptr; }
+  static void Close(HMODULE h) { ::FreeLibrary(h); }
+};
+struct LocalTraits {
+  static HLOCAL Invalid() { return nullptr; }
+  static void Close(HLOCAL h) { ::LocalFree(h); }
+};
+struct HandleTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE h) { ::CloseHandle(h); }
+};
+struct BstrTraits {
+  static BSTR Invalid() { return nullptr; }
+  static void Close(BSTR s) { ::SysFreeString(s); }
+};
+struct HFontTraits {
+  static HFONT Invalid() { return nullptr; }
+  static void Close(HFONT h) { ::DeleteObject(h); }
+};
+struct HCursorTraits {
+  static HCURSOR Invalid() { return nullptr; }
+  static void Close(HCURSOR h) { ::DestroyCursor(h); }
+};
+
+using UniqueHKey = UniqueResource<HKEY, HKeyTraits>;
+using UniqueHModule = UniqueResource<HMODULE, HModuleTraits>;
+using UniqueLocal = UniqueResource<HLOCAL, LocalTraits>;
+using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
+using UniqueBstr = UniqueResource<BSTR, BstrTraits>;
+using UniqueHFont = UniqueResource<HFONT, HFontTraits>;
+using UniqueHCursor = UniqueResource<HCURSOR, HCursorTraits>;
+
+// A counted COM reference (IUnknown-derived T).
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() noexcept = default;
+  ComPtr(std::nullptr_t) noexcept {}
+  // Takes a new reference to `p`.
+  explicit ComPtr(T* p) noexcept : p_(p) { if (p_) p_->AddRef(); }
+  ComPtr(const ComPtr& o) noexcept : ComPtr(o.p_) {}
+  ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  ComPtr& operator=(ComPtr o) noexcept {
+    std::swap(p_, o.p_);
+    return *this;
+  }
+  ~ComPtr() { if (p_) p_->Release(); }
+
+  // Adopts an already counted reference.
+  static ComPtr Attach(T* p) noexcept {
+    ComPtr r;
+    r.p_ = p;
+    return r;
+  }
+  T* get() const noexcept { return p_; }
+  T* operator->() const noexcept { return p_; }
+  explicit operator bool() const noexcept { return p_ != nullptr; }
+  T** put() noexcept {
+    *this = nullptr;
+    return &p_;
+  }
+  void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+  // Hands out a counted reference (for [out] parameters).
+  T* detach() noexcept { return std::exchange(p_, nullptr); }
+  T* copy() const noexcept {
+    if (p_) p_->AddRef();
+    return p_;
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+}  // namespace velko
