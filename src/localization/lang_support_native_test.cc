@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/portable/fake_resources.h"
+#include "platform/text.h"
 
 namespace velko {
 namespace {
