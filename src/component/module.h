@@ -28,4 +28,9 @@ bool CanUnload() noexcept;
 // the type library cannot be loaded (with the failure in *hr).
 ITypeInfo* ProductInfoTypeInfo(HRESULT* hr) noexcept;
 
+// How many arguments member `id` takes when invoked with `flags` (a property
+// put counts its value), from the type library; -1 for an unknown member. Only
+// valid after ProductInfoTypeInfo succeeded.
+int ArgumentCount(DISPID id, WORD flags) noexcept;
+
 }  // namespace velko::module

@@ -116,11 +116,19 @@ STDMETHODIMP CProductInfo::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
   HRESULT hr;
   ITypeInfo* type_info = module::ProductInfoTypeInfo(&hr);
   if (!type_info) return hr;
+  const int expected = module::ArgumentCount(id, flags);
+  if (expected >= 0 && params->cArgs > static_cast<UINT>(expected)) return DISP_E_BADPARAMCOUNT;
   // The member may release the last outside reference (a script dropping its
   // variable inside a call); keep the object alive until the call is done.
   AddRef();
   hr = ::DispInvoke(static_cast<_CProductInfo*>(this), type_info, id, flags, params, result, excep, arg_err);
   Release();
+  // The only interface a member's argument is asked for is IPictureDisp: an
+  // object that is not a picture is a type mismatch to the caller.
+  if (hr == E_NOINTERFACE) {
+    if (arg_err) *arg_err = 0;
+    return DISP_E_TYPEMISMATCH;
+  }
   return hr;
 }
 
