@@ -1,0 +1,83 @@
+#include "platform/registry.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+
+namespace velko::platform {
+namespace {
+
+HKEY AsHKey(RegKey key) { return reinterpret_cast<HKEY>(key); }
+
+// Each call forwards as it is: the contract and the codes are the system's own.
+class Win32RegistryApi final : public RegistryApi {
+ public:
+  int32_t ConnectRegistry(const std::u16string& machine, RegKey root, RegKey* result) override {
+    HKEY key = nullptr;
+    const LSTATUS rc = ::RegConnectRegistryW(AsWide(machine), AsHKey(root), &key);
+    if (rc == ERROR_SUCCESS) *result = reinterpret_cast<RegKey>(key);
+    return rc;
+  }
+  int32_t OpenKey(RegKey base, const std::u16string& path, uint32_t options, uint32_t rights,
+                  RegKey* result) override {
+    // The system clears *result when it fails; the contract leaves it untouched.
+    HKEY key = nullptr;
+    const LSTATUS rc = ::RegOpenKeyExW(AsHKey(base), AsWide(path), options, rights, &key);
+    if (rc == ERROR_SUCCESS) *result = reinterpret_cast<RegKey>(key);
+    return rc;
+  }
+  int32_t CreateKey(RegKey base, const std::u16string& path, uint32_t options, uint32_t rights,
+                    RegKey* result) override {
+    HKEY key = nullptr;
+    const LSTATUS rc =
+        ::RegCreateKeyExW(AsHKey(base), AsWide(path), 0, nullptr, options, rights, nullptr, &key, nullptr);
+    if (rc == ERROR_SUCCESS) *result = reinterpret_cast<RegKey>(key);
+    return rc;
+  }
+  int32_t QueryValue(RegKey key, const std::u16string& name, uint32_t* type, uint8_t* data,
+                     uint32_t* size) override {
+    static_assert(sizeof(DWORD) == sizeof(uint32_t));
+    return ::RegQueryValueExW(AsHKey(key), AsWide(name), nullptr, reinterpret_cast<DWORD*>(type), data,
+                              reinterpret_cast<DWORD*>(size));
+  }
+  int32_t SetValue(RegKey key, const std::u16string& name, uint32_t type, const uint8_t* data,
+                   uint32_t size) override {
+    return ::RegSetValueExW(AsHKey(key), AsWide(name), 0, type, data, size);
+  }
+  int32_t DeleteValue(RegKey key, const std::u16string& name) override {
+    return ::RegDeleteValueW(AsHKey(key), AsWide(name));
+  }
+  int32_t DeleteKey(RegKey key, const std::u16string& sub_key) override {
+    return ::RegDeleteKeyW(AsHKey(key), AsWide(sub_key));
+  }
+  int32_t QueryInfoKey(RegKey key, uint32_t* max_value_name_chars, uint32_t* max_value_data_bytes) override {
+    DWORD name_chars = 0;
+    DWORD data_bytes = 0;
+    const LSTATUS rc = ::RegQueryInfoKeyW(AsHKey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, &name_chars, &data_bytes, nullptr, nullptr);
+    if (rc == ERROR_SUCCESS) {
+      *max_value_name_chars = name_chars;
+      *max_value_data_bytes = data_bytes;
+    }
+    return rc;
+  }
+  int32_t EnumValue(RegKey key, uint32_t index, char16_t* name, uint32_t* name_chars, uint32_t* type,
+                    uint8_t* data, uint32_t* data_bytes) override {
+    return ::RegEnumValueW(AsHKey(key), index, AsWide(name), reinterpret_cast<DWORD*>(name_chars), nullptr,
+                           reinterpret_cast<DWORD*>(type), data, reinterpret_cast<DWORD*>(data_bytes));
+  }
+  void CloseKey(RegKey key) noexcept override { UniqueHKey(AsHKey(key)).reset(); }
+};
+
+}  // namespace
+
+RegistryApi& DefaultRegistryApi() {
+  static Win32RegistryApi api;
+  return api;
+}
+
+void TaskMemFree(void* block) noexcept { ::CoTaskMemFree(block); }
+
+}  // namespace velko::platform
