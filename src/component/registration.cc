@@ -124,11 +124,17 @@ HRESULT UnregisterServer(RegistrationScope scope) noexcept {
     status = DeleteTree(root.get(), table.clsid_key);
     if (status == ERROR_SUCCESS) status = DeleteTree(root.get(), table.progid_key);
 
-    HRESULT hr = scope == RegistrationScope::kMachine ? ::UnRegisterTypeLib(LIBID_VELKO, 1, 0, 0, kSysKind)
-                                                      : ::UnRegisterTypeLibForUser(LIBID_VELKO, 1, 0, 0, kSysKind);
-    // Nothing registered is not a failure: unregistration is idempotent.
-    if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY || hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND))
-      hr = S_OK;
+    // Nothing registered is not a failure: unregistration is idempotent, and the
+    // type library is only unregistered when its key is there (UnRegisterTypeLib
+    // reports a missing library with different codes on Windows and Wine).
+    HRESULT hr = S_OK;
+    UniqueHKey typelib;
+    const std::wstring typelib_key = L"TypeLib\\" + GuidString(LIBID_VELKO) + L"\\1.0";
+    if (::RegOpenKeyExW(root.get(), typelib_key.c_str(), 0, KEY_READ, typelib.put()) == ERROR_SUCCESS) {
+      typelib.reset();
+      hr = scope == RegistrationScope::kMachine ? ::UnRegisterTypeLib(LIBID_VELKO, 1, 0, 0, kSysKind)
+                                                : ::UnRegisterTypeLibForUser(LIBID_VELKO, 1, 0, 0, kSysKind);
+    }
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
     return hr;
   } catch (const std::bad_alloc&) {
