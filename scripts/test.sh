@@ -18,7 +18,7 @@ for p in "${presets[@]}"; do
   if ! { cmake --preset "$p" -DVELKO_WERROR=ON >"$logs/configure-$p.log" 2>&1 &&
          cmake --build --preset "$p" >"$logs/build-$p.log" 2>&1; }; then
     echo "test: build of $p failed; last lines:"
-    tail -25 "$logs/configure-$p.log" "$logs/build-$p.log"
+    tail -n 25 "$logs/configure-$p.log" "$logs/build-$p.log"
     build_failed+=("$p")
   fi
 done
