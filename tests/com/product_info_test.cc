@@ -134,6 +134,23 @@ TEST_F(ProductInfoTest, ProductIconHoldsOneReferenceToTheSameObject) {
   EXPECT_EQ(object->get_ProductIcon(nullptr), E_POINTER);
 }
 
+TEST_F(ProductInfoTest, ThreadExitReleasesWhatTheThreadStateHolds) {
+  PICTDESC desc = {sizeof(PICTDESC), PICTYPE_NONE, {}};
+  ComPtr<IPictureDisp> picture;
+  ASSERT_EQ(::OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, picture.put_void()), S_OK);
+  const ULONG base = RefCount(picture.get());
+  ULONG held_after_release = 0;
+  std::thread([&] {
+    Apartment apartment;
+    auto object = Server().Create();
+    object->putref_ProductIcon(picture.get());
+    object = nullptr;  // ProductInfo outlives the objects of its thread
+    held_after_release = RefCount(picture.get());
+  }).join();
+  EXPECT_EQ(held_after_release, base + 1);
+  EXPECT_EQ(RefCount(picture.get()), base);  // freed when the thread detached
+}
+
 TEST_F(ProductInfoTest, LanguageLibraryIsMappedWhileObjectsOfTheThreadLive) {
   ASSERT_EQ(MappedFilesNamed(L"VELKORes"), 0);
   auto a = Server().Create();
