@@ -1,0 +1,148 @@
+#include "dialogs/about_box.h"
+
+#include "dialogs/shell_open.h"
+#include "localization/locale_fonts.h"
+#include "platform/text.h"
+
+namespace velko {
+namespace {
+
+constexpr int32_t kSwShowNormal = 1;
+
+// The design's font: Tahoma 8.25 pt, regular, ANSI character set.
+forms::FontValue DesignFont(bool bold = false, bool underline = false) {
+  return {u"Tahoma", 0, 8.25f, bold, underline};
+}
+
+forms::ControlDesign Design(std::u16string caption, float left, float top, float width, float height,
+                            forms::FontValue font = DesignFont()) {
+  forms::ControlDesign d;
+  d.caption = std::move(caption);
+  d.left = left;
+  d.top = top;
+  d.width = width;
+  d.height = height;
+  d.font = std::move(font);
+  return d;
+}
+
+forms::ControlDesign LinkDesign() {
+  forms::ControlDesign d = Design(u"", 120, 660, 3900, 255, DesignFont(false, true));
+  d.fore_color = forms::Rgb(0, 0, 255);
+  d.mouse_pointer = forms::MousePointer::kPointingHand;
+  return d;
+}
+
+// One step of the start-up: a step that fails is skipped, with no message, and
+// the next one runs, so a missing text or a refused value costs only that step.
+template <typename Step>
+void ResumeNext(Step&& step) noexcept {
+  try {
+    step();
+  } catch (...) {
+  }
+}
+
+// Product names and link texts are not accelerators: an "&" in them is shown.
+constexpr bool kShowAmpersands = false;
+
+}  // namespace
+
+AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang, AboutBoxPlatform platform)
+    : Form("frmAboutBox", {u"About...", DesignFont(), 5700, 3510}, platform.runtime),
+      lblProductName(AddControl<forms::Label>("lblProductName", Design(u"...", 150, 180, 3840, 195, DesignFont(true)),
+                                              kShowAmpersands)),
+      lblCopyright(AddControl<forms::Label>("lblCopyright", Design(u"...", 150, 405, 3840, 195), kShowAmpersands)),
+      cmdOK(AddControl<forms::CommandButton>("cmdOK", Design(u"&OK", 4320, 135, 1185, 375),
+                                             forms::ButtonRole{.is_default = true})),
+      // Left and Width of the row's buttons are laid out at load.
+      cmdVisitWebsite(AddControl<forms::CommandButton>("cmdVisitWebsite",
+                                                       Design(u"Visit Our Website...", 120, 3000, 2640, 375))),
+      url1(AddControl<forms::Label>("url1", LinkDesign(), kShowAmpersands)),
+      cmdViewEULA(AddControl<forms::CommandButton>("cmdViewEULA", Design(u"View EULA...", 2940, 3000, 2640, 375))),
+      info_(info),
+      lang_(lang),
+      platform_(platform) {
+  cmdOK.on_click = [this] { cmdOK_Click(); };
+  cmdVisitWebsite.on_click = [this] { cmdVisitWebsite_Click(); };
+  cmdViewEULA.on_click = [this] { cmdViewEULA_Click(); };
+  url1.on_dbl_click = [this] { url1_DblClick(); };
+}
+
+void AboutBoxForm::Form_Load() {
+  ResumeNext([&] { ApplyLocaleFonts(*this, false, platform_.locale); });
+  // Only emptiness counts: whether the path names a file is the shell's business.
+  ResumeNext([&] { cmdViewEULA.SetVisible(!info_.EULAPath.empty()); });
+  LayOutButtonRow();
+  ResumeNext([&] { cmdOK.SetCaption(lang_.GetLangString(kOKText)); });
+  ResumeNext([&] { cmdVisitWebsite.SetCaption(lang_.GetLangString(kVisitWebsiteText)); });
+  ResumeNext([&] { cmdViewEULA.SetCaption(lang_.GetLangString(kViewEULAText)); });
+  ResumeNext([&] { SetCaption(ReplaceAll(lang_.GetLangString(kCaptionText), u"%1", info_.ProductName)); });
+  ResumeNext([&] { lblProductName.SetCaption(info_.ProductName + u" " + info_.ProductVersion); });
+  ResumeNext([&] { lblCopyright.SetCaption(info_.Copyright); });
+}
+
+void AboutBoxForm::LayOutButtonRow() {
+  // Single precision, as the controls hold their positions; a refused value
+  // leaves that one property at its design value.
+  float width = 0;
+  ResumeNext([&] { width = ScaleWidth() / 2 - 75; });
+  ResumeNext([&] { cmdVisitWebsite.SetLeft(50); });
+  ResumeNext([&] { cmdVisitWebsite.SetWidth(width); });
+  if (!cmdViewEULA.Visible()) return;  // alone in the row, at the width it has beside the EULA button
+  ResumeNext([&] { cmdViewEULA.SetWidth(width); });
+  ResumeNext([&] { cmdViewEULA.SetLeft(cmdVisitWebsite.Left() + cmdVisitWebsite.Width() + 50); });
+}
+
+void AboutBoxForm::ClearURLS() {
+  url1.SetCaption(u"");
+  url1.SetTag(u"");
+}
+
+void AboutBoxForm::AddURL(std::u16string_view HREF, std::u16string_view DisplayText) {
+  if (!url1.Caption().empty()) return;
+  url1.SetCaption(std::u16string(DisplayText));
+  url1.SetTag(std::u16string(HREF));
+}
+
+void AboutBoxForm::cmdOK_Click() { Unload(); }
+
+void AboutBoxForm::cmdVisitWebsite_Click() {
+  (void)ShellOpen(hWnd(), info_.WebsiteHREF, u"", u"", kSwShowNormal, platform_.shell);
+}
+
+void AboutBoxForm::cmdViewEULA_Click() {
+  // The button is hidden without a path, but the path may have been cleared since the load.
+  if (info_.EULAPath.empty()) return;
+  (void)ShellOpen(hWnd(), info_.EULAPath, u"", u"", kSwShowNormal, platform_.shell);
+}
+
+void AboutBoxForm::url1_DblClick() {
+  // No verb: the address's own default action, which for a web address is the
+  // browser. No owner window, and an empty tag goes to the shell unchecked.
+  platform::ShellApi& shell = platform_.shell;
+  (void)shell.ShellExecuteA(nullptr, std::nullopt, shell.ToAnsi(url1.Tag()), std::nullopt, std::nullopt,
+                            kSwShowNormal);
+}
+
+void ShowAboutBox(AboutBoxForm& form, const std::vector<std::u16string>* links) {
+  form.Load();
+  form.ClearURLS();
+  if (links) {
+    for (const std::u16string& entry : *links) {
+      // Of the pieces between the "|"s only the first two are used.
+      const std::u16string_view text(entry);
+      const size_t first = text.find(u'|');
+      const std::u16string_view href = text.substr(0, first);
+      std::u16string_view shown;
+      if (first != std::u16string_view::npos) {
+        const std::u16string_view rest = text.substr(first + 1);
+        shown = rest.substr(0, rest.find(u'|'));
+      }
+      form.AddURL(href, shown);
+    }
+  }
+  form.ShowModal(nullptr);
+}
+
+}  // namespace velko

@@ -1,0 +1,87 @@
+// frmAboutBox: the product's About box.
+//
+// A fixed dialog, 5700 x 3510 twips of client area, centred on the screen, that
+// shows the thread's ProductInfo: the name and version, the copyright line, one
+// link (url1) and a row with a web-site button and, when a EULA path is set, a
+// EULA button. Its captions come from the language library (texts 2, 12, 14 and
+// 44, with every "%1" of text 2 replaced by the product name) and its fonts from
+// the user's locale. OK (the default button) or the frame's close box unloads
+// it; Escape does nothing. Every showing loads it afresh from its design.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dialogs/product_info.h"
+#include "localization/lang_support.h"
+#include "platform/forms.h"
+#include "platform/resources.h"
+#include "platform/shell.h"
+
+namespace velko {
+
+// What the About box uses of the system; each part defaults to the build's own.
+struct AboutBoxPlatform {
+  platform::ResourceApi& locale = platform::DefaultResourceApi();  // the user locale of the fonts
+  platform::ShellApi& shell = platform::DefaultShellApi();
+  forms::FormRuntime& runtime = forms::DefaultFormRuntime();
+};
+
+class AboutBoxForm final : public forms::Form {
+ public:
+  // Identifiers of the texts in the language library.
+  static constexpr int32_t kCaptionText = 2;  // "%1" is the product name
+  static constexpr int32_t kOKText = 12;
+  static constexpr int32_t kVisitWebsiteText = 14;
+  static constexpr int32_t kViewEULAText = 44;
+
+  // `info` is read at every load and when a button is pressed; `lang` gives the
+  // captions. Both must outlive the form.
+  AboutBoxForm(const ProductInfo& info, const LangSupport& lang, AboutBoxPlatform platform = {});
+
+  // The controls, in tab order.
+  forms::Label& lblProductName;
+  forms::Label& lblCopyright;
+  forms::CommandButton& cmdOK;
+  forms::CommandButton& cmdVisitWebsite;
+  forms::Label& url1;  // caption: the link's text; tag: its address
+  forms::CommandButton& cmdViewEULA;
+
+  // Empties the link label (caption, then tag).
+  void ClearURLS();
+  // Puts the link on the label when its caption is exactly empty: caption
+  // DisplayText, then tag HREF. Otherwise the label keeps the link it has. So
+  // the first link with a non-empty text stays, and a link with an empty text
+  // only sets the tag, for the next link to replace.
+  void AddURL(std::u16string_view HREF, std::u16string_view DisplayText);
+
+  // Event handlers.
+  void cmdOK_Click();            // unloads the form
+  void cmdVisitWebsite_Click();  // ShellOpen of WebsiteHREF, unchecked
+  void cmdViewEULA_Click();      // ShellOpen of EULAPath; nothing when it is empty
+  void url1_DblClick();          // ShellExecuteA of the tag with the shell's default verb
+
+ protected:
+  // Locale fonts, EULA button visibility, button row, captions and labels, in
+  // that order; a step that fails is skipped and the next one runs.
+  void Form_Load() override;
+
+ private:
+  void LayOutButtonRow();
+
+  const ProductInfo& info_;
+  const LangSupport& lang_;
+  AboutBoxPlatform platform_;
+};
+
+// ShowAboutBox's work on the thread's form: load it, ClearURLS, one AddURL per
+// link entry ("HREF|DisplayText", split at every "|": the first piece is the
+// address, the second the text, a missing piece is empty) in order, then show
+// it modally with no owner. Returns when the box has been closed. `links` is
+// nullptr when the object has no link list. Errors of these steps (not of the
+// load's own steps, which handle theirs) reach the caller.
+void ShowAboutBox(AboutBoxForm& form, const std::vector<std::u16string>* links);
+
+}  // namespace velko

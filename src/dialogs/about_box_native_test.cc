@@ -1,0 +1,453 @@
+// frmAboutBox on the headless runtime: design, load steps, button row, captions,
+// links, the shell calls of its handlers and the keys, with the locale and the
+// language library pinned through the resource stand-in.
+#include "dialogs/about_box.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "platform/error.h"
+#include "platform/portable/fake_resources.h"
+#include "platform/portable/headless_forms.h"
+#include "platform/portable/recording_shell.h"
+#include "platform/text.h"
+
+namespace velko {
+namespace {
+
+using forms::HeadlessFormRuntime;
+using platform::AnsiArg;
+using platform::RecordingShell;
+
+const std::u16string kFolder = u"C:\\Product";
+const std::u16string kJapaneseFace = u"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF";
+
+// The resource stand-in, with failures injected per text and for the locale.
+class FlakyResources final : public platform::ResourceApi {
+ public:
+  platform::FakeResourceApi fake;
+  std::set<uint32_t> failing_texts;
+  bool locale_fails = false;
+
+  uint32_t UserDefaultLcid() override {
+    if (locale_fails) throw Error(5, u"Invalid procedure call or argument");
+    return fake.UserDefaultLcid();
+  }
+  bool FileExists(const std::u16string& p) override { return fake.FileExists(p); }
+  platform::ModuleHandle LoadLibraryAsDatafile(const std::u16string& p) override {
+    return fake.LoadLibraryAsDatafile(p);
+  }
+  int LoadStringFrom(platform::ModuleHandle m, uint32_t id, char16_t* buffer, int count) override {
+    if (failing_texts.count(id)) throw Error(7, u"Out of memory");
+    return fake.LoadStringFrom(m, id, buffer, count);
+  }
+  void FreeLibrary(platform::ModuleHandle m) override { fake.FreeLibrary(m); }
+  std::u16string ComponentFolder() override { return fake.ComponentFolder(); }
+};
+
+class AboutBoxTest : public ::testing::Test {
+ protected:
+  AboutBoxTest() {
+    api.fake.folder = kFolder;
+    api.fake.lcid = 1033;
+    SetTexts(1033, {{2, u"About %1"}, {12, u"&OK"}, {14, u"Visit Our Website..."}, {44, u"View EULA..."}});
+    lang.LoadLangLibrary(u"VELKORes");
+    info.ProductName = u"Widget";
+    info.ProductVersion = u"2.5";
+    info.Copyright = u"(c) Widget Makers";
+  }
+  ~AboutBoxTest() override { lang.FreeLangLibrary(); }
+
+  void SetTexts(uint32_t lcid, platform::FakeResourceApi::StringTable texts) {
+    api.fake.files[kFolder + u"\\VELKORes" + FromUtf8(std::to_string(lcid)) + u".DLL"] = std::move(texts);
+  }
+  // Shows the box through ShowAboutBox's steps; `user` plays the user and must
+  // close it. Returns what was on the screen.
+  const HeadlessFormRuntime::Showing& Show(std::function<void(HeadlessFormRuntime&)> user,
+                                           const std::vector<std::u16string>* links = nullptr) {
+    ui.user = [&](HeadlessFormRuntime& u, forms::Form&) { user(u); };
+    ShowAboutBox(form, links);
+    return ui.showings.back();
+  }
+  static void PressOK(HeadlessFormRuntime& u) { u.Click("cmdOK"); }
+
+  FlakyResources api;
+  LangSupport lang{api};
+  ProductInfo info;
+  RecordingShell shell;
+  HeadlessFormRuntime ui;
+  AboutBoxForm form{info, lang, {api, shell, ui}};
+};
+
+TEST_F(AboutBoxTest, DesignHasTheControlsInTabOrderWithTheirPositionsAndLook) {
+  EXPECT_EQ(form.Name(), "frmAboutBox");
+  EXPECT_EQ(form.Caption(), u"About...");
+  EXPECT_EQ(form.ScaleWidth(), 5700);
+  EXPECT_EQ(form.ScaleHeight(), 3510);
+  EXPECT_EQ(form.GetFont().value(), (forms::FontValue{u"Tahoma", 0, 8.25f, false, false}));
+  struct Expected {
+    const char* name;
+    std::u16string caption;
+    float left, top, width, height;  // Left and Width of the row's buttons come at load
+    bool bold, underline;
+  } expected[] = {
+      {"lblProductName", u"...", 150, 180, 3840, 195, true, false},
+      {"lblCopyright", u"...", 150, 405, 3840, 195, false, false},
+      {"cmdOK", u"&OK", 4320, 135, 1185, 375, false, false},
+      {"cmdVisitWebsite", u"Visit Our Website...", -1, 3000, -1, 375, false, false},
+      {"url1", u"", 120, 660, 3900, 255, false, true},
+      {"cmdViewEULA", u"View EULA...", -1, 3000, -1, 375, false, false},
+  };
+  ASSERT_EQ(form.Controls().size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    const Expected& e = expected[i];
+    const forms::Control& c = *form.Controls()[i];
+    EXPECT_EQ(c.Name(), e.name) << "tab position " << i;
+    EXPECT_EQ(c.Caption(), e.caption) << e.name;
+    if (e.left >= 0) {
+      EXPECT_EQ(c.Left(), e.left) << e.name;
+    }
+    EXPECT_EQ(c.Top(), e.top) << e.name;
+    if (e.width >= 0) {
+      EXPECT_EQ(c.Width(), e.width) << e.name;
+    }
+    EXPECT_EQ(c.Height(), e.height) << e.name;
+    EXPECT_EQ(c.GetFont().value(), (forms::FontValue{u"Tahoma", 0, 8.25f, e.bold, e.underline})) << e.name;
+  }
+  EXPECT_EQ(form.DefaultButton(), &form.cmdOK);
+  EXPECT_EQ(form.CancelButton(), nullptr) << "Escape must do nothing";
+  EXPECT_EQ(form.url1.ForeColor(), forms::Rgb(0, 0, 255));
+  EXPECT_EQ(form.url1.GetFont().value().weight(), 400);
+  EXPECT_EQ(form.url1.GetMousePointer(), forms::MousePointer::kPointingHand);
+  EXPECT_EQ(form.url1.Tag(), u"");
+  EXPECT_EQ(form.lblProductName.GetFont().value().weight(), 700);
+}
+
+TEST_F(AboutBoxTest, ButtonRowFollowsTheEulaPath) {
+  struct Case {
+    std::u16string eula_path;
+    bool eula_visible;
+    float website_left, website_width, eula_left, eula_width;
+  } cases[] = {
+      // W / 2 - 75 = 2775 each; the second at 50 + 2775 + 50.
+      {u"C:\\Docs\\eula.rtf", true, 50, 2775, 2875, 2775},
+      {u"no such file at all", true, 50, 2775, 2875, 2775},
+      {u" ", true, 50, 2775, 2875, 2775},
+      // Alone: Left 50, the same width as in a pair (at most W - 100); the hidden
+      // button keeps its design position.
+      {u"", false, 50, 2775, 2940, 2640},
+  };
+  for (const Case& c : cases) {
+    info.EULAPath = c.eula_path;
+    info.WebsiteHREF = u"";
+    form.Load();
+    EXPECT_EQ(form.cmdViewEULA.Visible(), c.eula_visible) << ToUtf8(c.eula_path);
+    EXPECT_TRUE(form.cmdVisitWebsite.Visible()) << "shown whatever WebsiteHREF holds";
+    EXPECT_EQ(form.cmdVisitWebsite.Left(), c.website_left) << ToUtf8(c.eula_path);
+    EXPECT_EQ(form.cmdVisitWebsite.Width(), c.website_width) << ToUtf8(c.eula_path);
+    EXPECT_LE(form.cmdVisitWebsite.Width(), form.ScaleWidth() - 100);
+    EXPECT_EQ(form.cmdViewEULA.Left(), c.eula_left) << ToUtf8(c.eula_path);
+    EXPECT_EQ(form.cmdViewEULA.Width(), c.eula_width) << ToUtf8(c.eula_path);
+    for (const forms::CommandButton* b : {&form.cmdVisitWebsite, &form.cmdViewEULA}) {
+      EXPECT_EQ(b->Top(), 3000) << b->Name();
+      EXPECT_EQ(b->Height(), 375) << b->Name();
+    }
+    form.Unload();
+  }
+}
+
+TEST_F(AboutBoxTest, CaptionsComeFromTheLibraryAndLabelsFromProductInfo) {
+  form.Load();
+  EXPECT_EQ(form.Caption(), u"About Widget");
+  EXPECT_EQ(form.cmdOK.Caption(), u"&OK");
+  EXPECT_EQ(form.cmdVisitWebsite.Caption(), u"Visit Our Website...");
+  EXPECT_EQ(form.cmdViewEULA.Caption(), u"View EULA...") << "set whether or not the button is visible";
+  EXPECT_EQ(form.lblProductName.Caption(), u"Widget 2.5");
+  EXPECT_EQ(form.lblCopyright.Caption(), u"(c) Widget Makers");
+}
+
+TEST_F(AboutBoxTest, TextsThatTheLibraryLacksGiveEmptyCaptionsNotTheDesignOnes) {
+  SetTexts(1033, {{2, u"About %1"}});  // 12, 14 and 44 missing
+  form.Load();
+  EXPECT_EQ(form.Caption(), u"About Widget");
+  EXPECT_EQ(form.cmdOK.Caption(), u"");
+  EXPECT_EQ(form.cmdVisitWebsite.Caption(), u"");
+  EXPECT_EQ(form.cmdViewEULA.Caption(), u"");
+}
+
+TEST(AboutBoxWithoutLibrary, CaptionsAreEmptyAndLabelsStillShowTheProduct) {
+  platform::FakeResourceApi api;  // no files at all
+  LangSupport lang(api);
+  lang.LoadLangLibrary(u"VELKORes");
+  ProductInfo info{u"Widget", u"1.0", u"(c) W", u"", u"", u"", u""};
+  RecordingShell shell;
+  HeadlessFormRuntime ui;
+  AboutBoxForm form(info, lang, {api, shell, ui});
+  form.Load();
+  EXPECT_EQ(form.Caption(), u"");
+  EXPECT_EQ(form.cmdOK.Caption(), u"");
+  EXPECT_EQ(form.cmdVisitWebsite.Caption(), u"");
+  EXPECT_EQ(form.cmdViewEULA.Caption(), u"");
+  EXPECT_EQ(form.lblProductName.Caption(), u"Widget 1.0");
+  EXPECT_EQ(form.lblCopyright.Caption(), u"(c) W");
+  lang.FreeLangLibrary();
+}
+
+TEST_F(AboutBoxTest, EveryPercentOneOfText2BecomesTheProductName) {
+  struct Case {
+    std::u16string text2;
+    std::u16string name;
+    std::u16string caption;
+  } cases[] = {
+      {u"About %1", u"Widget", u"About Widget"},
+      {u"No marker", u"Widget", u"No marker"},
+      {u"%1 and %1", u"Widget", u"Widget and Widget"},
+      {u"%1%1", u"ab", u"abab"},
+      {u"About %1", u"", u"About "},
+      {u"%1 (%1)", u"", u" ()"},
+      {u"About %1", u"%1 Pro", u"About %1 Pro"},  // the inserted text is not searched again
+      {u"%%11", u"X", u"%X1"},
+      {u"%10 %2 % 1", u"X", u"X0 %2 % 1"},
+      {u"About %1", u"x%", u"About x%"},
+  };
+  for (const Case& c : cases) {
+    SetTexts(1033, {{2, c.text2}});
+    info.ProductName = c.name;
+    form.Load();
+    EXPECT_EQ(form.Caption(), c.caption) << ToUtf8(c.text2) << " / " << ToUtf8(c.name);
+    form.Unload();
+  }
+}
+
+TEST_F(AboutBoxTest, ProductLabelIsNameSpaceVersionWithNothingTrimmed) {
+  struct Case {
+    std::u16string name, version, copyright;
+    std::u16string product_label;
+  } cases[] = {
+      {u"Widget", u"2.5", u"(c)", u"Widget 2.5"},
+      {u"", u"2.5", u"", u" 2.5"},
+      {u"Widget", u"", u"", u"Widget "},
+      {u"", u"", u"", u" "},
+      {u"  Widget ", u" 2.5  ", u"  (c)  ", u"  Widget   2.5  "},
+      {u"A & B", u"1", u"", u"A & B 1"},
+  };
+  for (const Case& c : cases) {
+    info.ProductName = c.name;
+    info.ProductVersion = c.version;
+    info.Copyright = c.copyright;
+    form.Load();
+    EXPECT_EQ(form.lblProductName.Caption(), c.product_label);
+    EXPECT_EQ(form.lblCopyright.Caption(), c.copyright);
+    form.Unload();
+  }
+}
+
+TEST_F(AboutBoxTest, LoadGivesTheFormAndEveryControlTheLocaleFont) {
+  api.fake.lcid = 1041;
+  form.Load();
+  EXPECT_EQ(form.GetFont().value(), (forms::FontValue{kJapaneseFace, 128, 9, false, false}));
+  for (const forms::Control* c : form.Controls()) {
+    const forms::FontValue& f = c->GetFont().value();
+    EXPECT_EQ(f.name, kJapaneseFace) << c->Name();
+    EXPECT_EQ(f.charset, 128) << c->Name();
+    EXPECT_EQ(f.size, 9) << c->Name();
+  }
+  EXPECT_TRUE(form.lblProductName.GetFont().value().bold);
+  EXPECT_TRUE(form.url1.GetFont().value().underline);
+  EXPECT_EQ(form.url1.ForeColor(), forms::Rgb(0, 0, 255));
+}
+
+TEST_F(AboutBoxTest, AFailingLoadStepIsSkippedAndTheOthersStillRun) {
+  api.failing_texts = {12, 2};
+  api.locale_fails = true;
+  info.EULAPath = u"eula.txt";
+  form.Load();
+  // The failed steps leave their design values...
+  EXPECT_EQ(form.cmdOK.Caption(), u"&OK");
+  EXPECT_EQ(form.Caption(), u"About...");
+  EXPECT_EQ(form.GetFont().value(), (forms::FontValue{u"Tahoma", 0, 8.25f, false, false}));
+  // ...and every other step ran.
+  EXPECT_EQ(form.cmdVisitWebsite.Caption(), u"Visit Our Website...");
+  EXPECT_EQ(form.cmdViewEULA.Caption(), u"View EULA...");
+  EXPECT_EQ(form.cmdViewEULA.Left(), 2875);
+  EXPECT_EQ(form.lblProductName.Caption(), u"Widget 2.5");
+  EXPECT_EQ(form.lblCopyright.Caption(), u"(c) Widget Makers");
+}
+
+TEST_F(AboutBoxTest, TheFirstLinkWithANonEmptyTextStays) {
+  using Links = std::vector<std::pair<std::u16string, std::u16string>>;
+  struct Case {
+    const char* what;
+    Links added;
+    std::u16string caption, tag;
+  } cases[] = {
+      {"none", {}, u"", u""},
+      {"empty text sets only the tag", {{u"http://a", u""}}, u"", u"http://a"},
+      {"empty then set", {{u"http://a", u""}, {u"http://b", u"B"}}, u"B", u"http://b"},
+      {"both set: the first wins", {{u"http://a", u"A"}, {u"http://b", u"B"}}, u"A", u"http://a"},
+      {"a blank is a text", {{u"http://a", u" "}, {u"http://b", u"B"}}, u" ", u"http://a"},
+      {"all empty: the last address", {{u"http://a", u""}, {u"http://b", u""}, {u"", u""}}, u"", u""},
+      {"all empty, last with address", {{u"", u""}, {u"http://c", u""}}, u"", u"http://c"},
+  };
+  for (const Case& c : cases) {
+    form.Load();
+    form.url1.SetCaption(u"stale");
+    form.url1.SetTag(u"stale");
+    form.ClearURLS();
+    for (const auto& [href, text] : c.added) form.AddURL(href, text);
+    EXPECT_EQ(form.url1.Caption(), c.caption) << c.what;
+    EXPECT_EQ(form.url1.Tag(), c.tag) << c.what;
+    form.Unload();
+  }
+}
+
+TEST_F(AboutBoxTest, ShowAboutBoxHandsEachEntryOnSplitAtItsBars) {
+  struct Case {
+    const char* what;
+    std::vector<std::u16string> entries;
+    std::u16string caption, tag;
+  } cases[] = {
+      {"plain", {u"http://a|Site A"}, u"Site A", u"http://a"},
+      {"bar in the address", {u"http://a|b|Shown"}, u"b", u"http://a"},
+      {"bar in the text", {u"http://a|one|two"}, u"one", u"http://a"},
+      {"bare bar", {u"|"}, u"", u""},
+      {"no bar", {u"http://lonely"}, u"", u"http://lonely"},
+      {"in order", {u"http://a|", u"http://b|B", u"http://c|C"}, u"B", u"http://b"},
+  };
+  for (const Case& c : cases) {
+    const auto& shown = Show(PressOK, &c.entries);
+    EXPECT_EQ(shown["url1"].caption, c.caption) << c.what;
+    EXPECT_EQ(shown["url1"].tag, c.tag) << c.what;
+  }
+  // No list at all: the label is cleared and nothing is added.
+  const auto& shown = Show(PressOK, nullptr);
+  EXPECT_EQ(shown["url1"].caption, u"");
+  EXPECT_EQ(shown["url1"].tag, u"");
+}
+
+TEST_F(AboutBoxTest, ShowsModallyWithNoOwnerAndFocusOnOK) {
+  const auto& shown = Show(PressOK);
+  EXPECT_EQ(shown.owner, nullptr);
+  EXPECT_EQ(shown.focus, "cmdOK");
+  EXPECT_EQ(shown.caption, u"About Widget");
+  EXPECT_FALSE(form.IsLoaded());
+}
+
+TEST_F(AboutBoxTest, EveryShowingLoadsAfreshFromTheDesignAndTheCurrentProductInfo) {
+  info.EULAPath = u"eula.rtf";
+  Show([&](HeadlessFormRuntime& u) {
+    form.lblCopyright.SetCaption(u"scribbled");
+    form.cmdViewEULA.SetLeft(9);
+    u.Click("cmdOK");
+  });
+  info.ProductName = u"Gadget";
+  info.Copyright = u"(c) Gadget";
+  info.EULAPath = u"";
+  SetTexts(1033, {{2, u"Info: %1"}, {12, u"Close"}});
+  const auto& second = Show(PressOK);
+  ASSERT_EQ(ui.showings.size(), 2u);
+  EXPECT_EQ(ui.showings[0].caption, u"About Widget");
+  EXPECT_EQ(second.caption, u"Info: Gadget");
+  EXPECT_EQ(second["lblProductName"].caption, u"Gadget 2.5");
+  EXPECT_EQ(second["lblCopyright"].caption, u"(c) Gadget");
+  EXPECT_EQ(second["cmdOK"].caption, u"Close");
+  EXPECT_FALSE(second["cmdViewEULA"].visible);
+  EXPECT_EQ(second["cmdViewEULA"].left, 2940) << "back at its design position";
+}
+
+TEST_F(AboutBoxTest, HandlersCallTheShellWithExactArguments) {
+  using Call = RecordingShell::Call;
+  info.WebsiteHREF = u"http://widget.example/";
+  info.EULAPath = u"C:\\Widget\\EULA \u00FCber.rtf";
+  const std::vector<std::u16string> links = {u"http://widget.example/\u65E5|Home"};
+  forms::WindowHandle box = nullptr;
+  Show(
+      [&](HeadlessFormRuntime& u) {
+        box = form.hWnd();
+        u.Click("url1");  // a single click does nothing
+        u.DblClick("url1");
+        u.Click("cmdVisitWebsite");
+        u.Click("cmdViewEULA");
+        EXPECT_TRUE(form.IsShown()) << "no button but OK closes the box";
+        u.Click("cmdOK");
+      },
+      &links);
+  ASSERT_NE(box, nullptr);
+  const std::vector<Call> expected = {
+      {nullptr, std::nullopt, "http://widget.example/?", std::nullopt, std::nullopt, 1},
+      {box, "open", "http://widget.example/", std::nullopt, std::nullopt, 1},
+      {box, "open", "C:\\Widget\\EULA \xFC" "ber.rtf", std::nullopt, std::nullopt, 1},
+  };
+  EXPECT_EQ(shell.calls, expected);
+}
+
+TEST_F(AboutBoxTest, EmptyAddressesStillGoToTheShellButAnEmptyEulaPathDoesNot) {
+  using Call = RecordingShell::Call;
+  info.WebsiteHREF = u"";
+  info.EULAPath = u"eula.rtf";  // the button is shown...
+  forms::WindowHandle box = nullptr;
+  Show([&](HeadlessFormRuntime& u) {
+    box = form.hWnd();
+    u.DblClick("url1");  // no link: the empty tag
+    u.Click("cmdVisitWebsite");
+    info.EULAPath = u"";  // ...and the path is gone when it is pressed
+    u.Click("cmdViewEULA");
+    u.Click("cmdOK");
+  });
+  const std::vector<Call> expected = {
+      {nullptr, std::nullopt, "", std::nullopt, std::nullopt, 1},
+      {box, "open", "", std::nullopt, std::nullopt, 1},
+  };
+  EXPECT_EQ(shell.calls, expected);
+}
+
+TEST_F(AboutBoxTest, EnterPressesOKUnlessAnotherButtonHasTheFocusAndEscapeDoesNothing) {
+  Show([&](HeadlessFormRuntime& u) {
+    u.PressEscape();
+    EXPECT_TRUE(form.IsShown());
+    u.PressEnter();
+    EXPECT_FALSE(form.IsShown());
+  });
+  info.WebsiteHREF = u"http://w";
+  Show([&](HeadlessFormRuntime& u) {
+    u.PressTab();
+    EXPECT_EQ(u.Focus(), "cmdVisitWebsite");
+    u.PressEnter();
+    EXPECT_TRUE(form.IsShown());
+    u.PressTab();
+    EXPECT_EQ(u.Focus(), "cmdOK") << "the hidden EULA button is not a tab stop";
+    u.PressEnter();
+  });
+  ASSERT_EQ(shell.calls.size(), 1u);
+  EXPECT_EQ(shell.calls[0].file, AnsiArg("http://w"));
+}
+
+TEST_F(AboutBoxTest, TheCloseBoxUnloadsLikeOK) {
+  Show([](HeadlessFormRuntime& u) { u.CloseBox(); });
+  EXPECT_FALSE(form.IsLoaded());
+  EXPECT_TRUE(shell.calls.empty());
+}
+
+TEST_F(AboutBoxTest, ShowingTheBoxWhileItIsShownFailsWith400) {
+  int32_t number = 0;
+  std::u16string description;
+  const std::vector<std::u16string> links = {u"http://b|B"};
+  Show([&](HeadlessFormRuntime& u) {
+    try {
+      ShowAboutBox(form, &links);
+    } catch (const Error& e) {
+      number = e.number();
+      description = e.description();
+    }
+    EXPECT_TRUE(form.IsShown());
+    u.Click("cmdOK");
+  });
+  EXPECT_EQ(number, forms::kErrAlreadyShownModally);
+  EXPECT_EQ(description, u"Form already displayed; can't show modally");
+  EXPECT_EQ(ui.showings.size(), 1u);
+}
+
+}  // namespace
+}  // namespace velko

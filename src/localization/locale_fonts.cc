@@ -1,0 +1,48 @@
+#include "localization/locale_fonts.h"
+
+#include <string>
+
+#include "localization/lang_ids.h"
+
+namespace velko {
+
+LocaleFont LocaleFontFor(uint32_t lcid) {
+  switch (lcid) {
+    case lang_ids::kKorean:
+      return {129, u"\uAD74\uB9BC", 9};  // HANGEUL_CHARSET, Gulim
+    case lang_ids::kChineseTaiwan:
+      return {136, u"\u65B0\u7D30\u660E\u9AD4", 9};  // CHINESEBIG5_CHARSET, PMingLiU
+    case lang_ids::kJapanese:
+      // SHIFTJIS_CHARSET, "MS PGothic": full-width M, S, a plain space, full-width P, four katakana.
+      return {128, u"\uFF2D\uFF33\u0020\uFF30\u30B4\u30B7\u30C3\u30AF", 9};
+    case lang_ids::kChinesePRC:
+      return {134, u"\u5B8B\u4F53", 9};  // GB2312_CHARSET, SimSun
+    default:
+      return {1, u"Tahoma", 8};  // DEFAULT_CHARSET
+  }
+}
+
+void SetLocaleFont(forms::FontObject& font, bool KeepSize, platform::ResourceApi& api) noexcept {
+  try {
+    const LocaleFont row = LocaleFontFor(api.UserDefaultLcid());
+    font.SetCharset(row.charset);
+    font.SetName(std::u16string(row.name));
+    if (!KeepSize) font.SetSize(row.size);
+  } catch (...) {
+    // The first property that refuses ends the operation; what is set stays set.
+  }
+}
+
+void ApplyLocaleFonts(forms::Form& form, bool KeepSize, platform::ResourceApi& api) noexcept {
+  SetLocaleFont(form.GetFont(), KeepSize, api);
+  for (forms::Control* control : form.Controls()) {
+    try {
+      forms::Font& font = control->GetFont();
+      SetLocaleFont(font, KeepSize, api);
+    } catch (...) {
+      // A control without a font: skipped, and the next one starts clean.
+    }
+  }
+}
+
+}  // namespace velko
