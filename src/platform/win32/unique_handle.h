@@ -74,6 +74,10 @@ struct HCursorTraits {
   static HCURSOR Invalid() { return nullptr; }
   static void Close(HCURSOR h) { ::DestroyCursor(h); }
 };
+struct SafeArrayTraits {
+  static SAFEARRAY* Invalid() { return nullptr; }
+  static void Close(SAFEARRAY* a) { ::SafeArrayDestroy(a); }
+};
 
 using UniqueHKey = UniqueResource<HKEY, HKeyTraits>;
 using UniqueHModule = UniqueResource<HMODULE, HModuleTraits>;
@@ -82,6 +86,7 @@ using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
 using UniqueBstr = UniqueResource<BSTR, BstrTraits>;
 using UniqueHFont = UniqueResource<HFONT, HFontTraits>;
 using UniqueHCursor = UniqueResource<HCURSOR, HCursorTraits>;
+using UniqueSafeArray = UniqueResource<SAFEARRAY*, SafeArrayTraits>;
 
 // A counted COM reference (IUnknown-derived T).
 template <typename T>
