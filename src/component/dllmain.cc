@@ -34,4 +34,16 @@ STDAPI DllRegisterServer() { return velko::RegisterServer(velko::RegistrationSco
 
 STDAPI DllUnregisterServer() { return velko::UnregisterServer(velko::RegistrationScope::kMachine); }
 
+// regsvr32 /n /i:user VELKO.dll registers for the current user only (no
+// administrator rights); /u /n /i:user removes exactly that. Without a command
+// line it means what DllRegisterServer and DllUnregisterServer mean.
+STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
+  velko::RegistrationScope scope = velko::RegistrationScope::kMachine;
+  if (command_line && *command_line) {
+    if (::lstrcmpiW(command_line, L"user") != 0) return E_INVALIDARG;
+    scope = velko::RegistrationScope::kUser;
+  }
+  return install ? velko::RegisterServer(scope) : velko::UnregisterServer(scope);
+}
+
 }  // extern "C"

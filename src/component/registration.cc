@@ -3,21 +3,23 @@
 #include <oleauto.h>
 
 #include <string>
+#include <vector>
 
 #include "component/module.h"
 #include "component/velko_h.h"
 #include "platform/win32/unique_handle.h"
-#include "platform/win32/wide.h"
-
-// Present in oleaut32 since Vista; MinGW's headers do not declare them.
-extern "C" HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* lib, OLECHAR* path, OLECHAR* help_dir);
-extern "C" HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND kind);
 
 namespace velko {
 namespace {
 
 constexpr wchar_t kProgId[] = L"VELKO.CProductInfo";
 constexpr wchar_t kClassName[] = L"CProductInfo";
+constexpr wchar_t kInterfaceName[] = L"_CProductInfo";
+constexpr wchar_t kLibraryHelp[] = L"VELKO product information and About box";
+// The automation marshaler (PSOAInterface) serves every dual interface.
+constexpr wchar_t kAutomationProxy[] = L"{00020424-0000-0000-C000-000000000046}";
+constexpr const wchar_t* kPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
+constexpr SYSKIND kSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
 
 std::wstring GuidString(REFGUID guid) {
   wchar_t text[40] = {};
@@ -26,32 +28,52 @@ std::wstring GuidString(REFGUID guid) {
 }
 
 struct Entry {
-  std::wstring key;    // below the classes root
-  const wchar_t* name; // value name; nullptr for the default value
+  std::wstring key;     // below the classes root
+  const wchar_t* name;  // value name; nullptr for the default value
   std::wstring data;
 };
 
-// Everything registration writes besides the type library. Unregistration
-// removes the two top-level keys with all below them.
+// What registration writes below the classes root, and the keys whose trees
+// unregistration removes.
 struct Table {
-  std::wstring clsid_key, progid_key;
-  Entry entries[8];
+  std::vector<Entry> entries;
+  std::vector<std::wstring> roots;
 };
 
-Table MakeTable(const std::wstring& path) {
+Table MakeTable(RegistrationScope scope, const std::wstring& path) {
   const std::wstring clsid = GuidString(CLSID_CProductInfo);
+  const std::wstring libid = GuidString(LIBID_VELKO);
   const std::wstring clsid_key = L"CLSID\\" + clsid;
-  const std::wstring progid_key = kProgId;
-  return Table{clsid_key,
-               progid_key,
-               {{clsid_key, nullptr, kClassName},
-                {clsid_key + L"\\InprocServer32", nullptr, path},
-                {clsid_key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-                {clsid_key + L"\\ProgID", nullptr, kProgId},
-                {clsid_key + L"\\TypeLib", nullptr, GuidString(LIBID_VELKO)},
-                {clsid_key + L"\\Version", nullptr, L"1.0"},
-                {progid_key, nullptr, kClassName},
-                {progid_key + L"\\CLSID", nullptr, clsid}}};
+  Table t;
+  t.entries = {{clsid_key, nullptr, kClassName},
+               {clsid_key + L"\\InprocServer32", nullptr, path},
+               {clsid_key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+               {clsid_key + L"\\ProgID", nullptr, kProgId},
+               {clsid_key + L"\\TypeLib", nullptr, libid},
+               {clsid_key + L"\\Version", nullptr, L"1.0"},
+               {kProgId, nullptr, kClassName},
+               {std::wstring(kProgId) + L"\\CLSID", nullptr, clsid}};
+  t.roots = {clsid_key, kProgId};
+  if (scope == RegistrationScope::kUser) {
+    // Machine-wide, RegisterTypeLib writes these. Per user they are written here:
+    // Wine's RegisterTypeLibForUser registers system-wide, which a per-user
+    // install must never do.
+    const std::wstring lib_key = L"TypeLib\\" + libid;
+    const std::wstring interface_key = L"Interface\\" + GuidString(IID__CProductInfo);
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    t.entries.insert(t.entries.end(),
+                     {{lib_key + L"\\1.0", nullptr, kLibraryHelp},
+                      {lib_key + L"\\1.0\\0\\" + kPlatform, nullptr, path},
+                      {lib_key + L"\\1.0\\FLAGS", nullptr, L"0"},
+                      {lib_key + L"\\1.0\\HELPDIR", nullptr, folder},
+                      {interface_key, nullptr, kInterfaceName},
+                      {interface_key + L"\\ProxyStubClsid", nullptr, kAutomationProxy},
+                      {interface_key + L"\\ProxyStubClsid32", nullptr, kAutomationProxy},
+                      {interface_key + L"\\TypeLib", nullptr, libid},
+                      {interface_key + L"\\TypeLib", L"Version", L"1.0"}});
+    t.roots.insert(t.roots.end(), {lib_key, interface_key});
+  }
+  return t;
 }
 
 LSTATUS OpenClassesRoot(RegistrationScope scope, UniqueHKey& root) {
@@ -73,14 +95,15 @@ LSTATUS WriteEntry(HKEY root, const Entry& e) {
 
 LSTATUS DeleteTree(HKEY root, const std::wstring& key) {
   const LSTATUS status = ::RegDeleteTreeW(root, key.c_str());
-  if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) {
-    ::RegDeleteKeyW(root, key.c_str());
-    return ERROR_SUCCESS;
-  }
-  return status;
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
+  ::RegDeleteKeyW(root, key.c_str());
+  return ERROR_SUCCESS;
 }
 
-constexpr SYSKIND kSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+bool KeyExists(HKEY root, const std::wstring& key) {
+  UniqueHKey opened;
+  return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
+}
 
 }  // namespace
 
@@ -90,21 +113,19 @@ HRESULT RegisterServer(RegistrationScope scope) noexcept {
     if (path16.empty()) return HRESULT_FROM_WIN32(::GetLastError());
     const std::wstring path(path16.begin(), path16.end());
 
-    ComPtr<ITypeLib> lib;
-    HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
-    if (FAILED(hr)) return hr;
-    hr = scope == RegistrationScope::kMachine
-             ? ::RegisterTypeLib(lib.get(), const_cast<wchar_t*>(path.c_str()), nullptr)
-             : ::RegisterTypeLibForUser(lib.get(), const_cast<wchar_t*>(path.c_str()), nullptr);
-    if (FAILED(hr)) return hr;
-
+    if (scope == RegistrationScope::kMachine) {
+      ComPtr<ITypeLib> lib;
+      HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
+      if (SUCCEEDED(hr)) hr = ::RegisterTypeLib(lib.get(), const_cast<wchar_t*>(path.c_str()), nullptr);
+      if (FAILED(hr)) return hr;
+    }
     UniqueHKey root;
     LSTATUS status = OpenClassesRoot(scope, root);
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-    const Table table = MakeTable(path);
-    for (const Entry& e : table.entries) {
+    for (const Entry& e : MakeTable(scope, path).entries) {
       status = WriteEntry(root.get(), e);
       if (status != ERROR_SUCCESS) {
+        root.reset();
         UnregisterServer(scope);
         return HRESULT_FROM_WIN32(status);
       }
@@ -120,22 +141,23 @@ HRESULT UnregisterServer(RegistrationScope scope) noexcept {
     UniqueHKey root;
     LSTATUS status = OpenClassesRoot(scope, root);
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-    const Table table = MakeTable(L"");
-    status = DeleteTree(root.get(), table.clsid_key);
-    if (status == ERROR_SUCCESS) status = DeleteTree(root.get(), table.progid_key);
-
     // Nothing registered is not a failure: unregistration is idempotent, and the
     // type library is only unregistered when its key is there (UnRegisterTypeLib
     // reports a missing library with different codes on Windows and Wine).
     HRESULT hr = S_OK;
-    UniqueHKey typelib;
-    const std::wstring typelib_key = L"TypeLib\\" + GuidString(LIBID_VELKO) + L"\\1.0";
-    if (::RegOpenKeyExW(root.get(), typelib_key.c_str(), 0, KEY_READ, typelib.put()) == ERROR_SUCCESS) {
-      typelib.reset();
-      hr = scope == RegistrationScope::kMachine ? ::UnRegisterTypeLib(LIBID_VELKO, 1, 0, 0, kSysKind)
-                                                : ::UnRegisterTypeLibForUser(LIBID_VELKO, 1, 0, 0, kSysKind);
+    if (scope == RegistrationScope::kMachine && KeyExists(root.get(), L"TypeLib\\" + GuidString(LIBID_VELKO) + L"\\1.0"))
+      hr = ::UnRegisterTypeLib(LIBID_VELKO, 1, 0, 0, kSysKind);
+    for (const std::wstring& key : MakeTable(scope, L"").roots) {
+      status = DeleteTree(root.get(), key);
+      if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
     }
-    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+    if (scope == RegistrationScope::kUser) {
+      // Leave the user's classes as they were: the containers this install may
+      // have created go again once empty (a non-empty key is not deleted).
+      for (const wchar_t* container : {L"CLSID", L"TypeLib", L"Interface"}) ::RegDeleteKeyW(root.get(), container);
+      root.reset();
+      ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Classes");
+    }
     return hr;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;

@@ -38,6 +38,13 @@ for script in roundtrip.vbs:vbscript roundtrip.js:jscript; do
   grep -qx "${script##*:}: 0 failure(s)" <<<"$out" || fail "${script%%:*} did not pass"
 done
 
+# The example hosts, against the machine-wide registration.
+for example in "cscript $(win "$root/examples/vbscript/host.vbs")" "cscript $(win "$root/examples/jscript/host.js")" \
+               "$build/examples/velko_host.exe"; do
+  out=$(run $example | tr -d '\r')
+  [ "$out" = "created: Contoso Draw 4.2" ] || fail "example $example: '$out'"
+done
+
 probe="$build/tests/locale_probe.exe"
 for pair in en_US.UTF-8:1033:VELKORes1033.DLL ja_JP.UTF-8:1041:VELKORes1041.DLL ko_KR.UTF-8:1042:VELKORes1042.DLL \
             zh_TW.UTF-8:1028:VELKORes1028.DLL zh_CN.UTF-8:2052:VELKORes2052.DLL de_DE.UTF-8:1031:VELKORes1033.DLL; do

@@ -1,0 +1,8 @@
+' An example VBScript host (late binding): run with cscript after registration.
+Set about = CreateObject("VELKO.CProductInfo")
+about.ProductName = "Contoso Draw"
+about.ProductVersion = "4.2"
+about.Copyright = "Copyright (c) 2026 Contoso"
+about.WebsiteHREF = "https://contoso.example"
+about.AddURL "https://contoso.example/support", "Support"
+WScript.Echo "created: " & about.ProductName & " " & about.ProductVersion
