@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
 constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorAlreadyExists = 183;
 
 enum class Encoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be };
@@ -183,23 +184,33 @@ Profile Parse(std::u16string_view text, Encoding encoding) {
     } else {
       entry.name = line;
     }
-    profile.sections.back().keys.push_back(std::move(entry));
+    // The system keeps no run of keys without a name: one follows another only
+    // with a named key between them.
+    std::vector<Entry>& keys = profile.sections.back().keys;
+    if (entry.name.empty() && !keys.empty() && keys.back().name.empty()) continue;
+    keys.push_back(std::move(entry));
   }
   return profile;
 }
 
-// 0 with the file's profile, 2 with an empty profile for a missing file, or the
-// error that keeps the file from being read.
-uint32_t Load(const fs::path& path, Profile& profile) {
+struct Loaded {
+  bool ok;         // the profile was read (a missing file reads as empty)
+  uint32_t error;  // the last-error code that reading leaves
+};
+
+// Reads the file into `profile`. A missing file is an empty profile with code 2;
+// a file that holds only a UTF-8 mark is one with code 87, which the system's
+// conversion of no bytes at all leaves behind.
+Loaded Load(const fs::path& path, Profile& profile) {
   profile = Profile();
-  if (const uint32_t error = Probe(path)) return error;
+  if (const uint32_t error = Probe(path)) return {error == kErrorFileNotFound, error};
   std::ifstream in(path, std::ios::binary);
-  if (!in) return kErrorAccessDenied;
+  if (!in) return {false, kErrorAccessDenied};
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   Encoding encoding;
   const std::u16string text = Decode(bytes, encoding);
   profile = Parse(text, encoding);
-  return 0;
+  return {true, encoding == Encoding::kUtf8 && text.empty() ? kErrorInvalidParameter : 0};
 }
 
 uint32_t Save(const fs::path& path, const Profile& profile) {
@@ -332,10 +343,11 @@ uint32_t KeyNames(Profile& profile, std::u16string_view section_name, char16_t* 
 ProfileCall ProfileFileApi::GetString(const char16_t* section, const char16_t* key, const char16_t* default_value,
                                       char16_t* buffer, uint32_t size, const char16_t* file_name) {
   if (!buffer || size == 0) return {0, 0};
-  const std::u16string_view fallback = TrimDefault(CString(default_value));
+  // Only a value's default loses its trailing spaces; a key list's stays whole.
+  const std::u16string_view fallback = key ? TrimDefault(CString(default_value)) : CString(default_value);
   Profile profile;
-  const uint32_t error = Load(PathOf(file_name), profile);
-  if (error != 0 && error != kErrorFileNotFound) {
+  const auto [loaded, error] = Load(PathOf(file_name), profile);
+  if (!loaded) {
     // A file that cannot be read at all: no list, and the default as it is (for
     // a key list, with its quotes dropped as usual).
     if (!section) return {0, error};
@@ -357,11 +369,11 @@ ProfileCall ProfileFileApi::GetString(const char16_t* section, const char16_t* k
 ProfileCall ProfileFileApi::WriteString(const char16_t* section, const char16_t* key, const char16_t* value,
                                         const char16_t* file_name) {
   const fs::path path = PathOf(file_name);
-  // The system's "flush the cache" form: nothing to flush here.
-  if (!section && !key && !value) return {0, Probe(path)};
   Profile profile;
-  const uint32_t error = Load(path, profile);
-  if (error != 0 && error != kErrorFileNotFound) return {0, error};
+  const auto [loaded, error] = Load(path, profile);
+  // The system's "flush the cache" form: it reads the file and writes nothing.
+  if (!section && !key && !value) return {0, error};
+  if (!loaded) return {0, error};
   if (!section) {
     if (key) return {0, kErrorFileNotFound};
     return {1, error};  // deletes the section without a name: there is none
