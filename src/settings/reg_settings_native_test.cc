@@ -31,7 +31,6 @@ namespace {
 
 using platform::FakeRegistryApi;
 using platform::kHKeyLocalMachine;
-using platform::kHKeyUsers;
 using platform::PredefinedKey;
 
 constexpr char16_t kConnectText[] = u"Error connecting to remote registry";
@@ -138,131 +137,72 @@ TEST(RegSettingsFailures, ConnectAndOpenFailuresAnswerAsEachOperationPromises) {
 
 // A failure (kOther) injected at each call in turn: the calls come in this
 // order, each failure ends as listed, nothing is left open, and past the last
-// call the operation succeeds.
+// call the operation succeeds, having opened its key with its rights.
 TEST(RegSettingsFailures, InjectedAtEachCallEveryHandleIsClosedAndTheErrorIsExact) {
+  const std::u16string section = u"Software\\App\\s";
   struct Scenario {
     NamedOp op;
-    bool remote;
+    bool remote;                     // MachineName names this machine, root HKLM
     std::vector<std::string> calls;  // "Function:outcome when it fails"
     std::string result;              // with no failure
+    uint32_t rights;                 // of the open or create
+    std::u16string path;             // opened or created
   } scenarios[] = {
-      {kGetString, false, {"OpenKey:S", "QueryValue:S", "QueryValue:D"}, "T"},
-      {kGetString, true, {"ConnectRegistry:C", "OpenKey:C", "QueryValue:S", "QueryValue:D"}, "T"},
-      {kGetDWord, false, {"OpenKey:S", "QueryValue:S", "QueryValue:D"}, "T"},
-      {kGetDWord, true, {"ConnectRegistry:C", "OpenKey:S", "QueryValue:S", "QueryValue:D"}, "T"},
-      {kSaveString, false, {"CreateKey:S", "SetValue:S"}, "T"},
-      {kSaveString, true, {"ConnectRegistry:C", "CreateKey:S", "SetValue:S"}, "T"},
-      {kSaveEmpty, false, {"CreateKey:S", "DeleteValue:S"}, "T"},
-      {kSaveDWord, false, {"CreateKey:S", "SetValue:S"}, "T"},
-      {kSaveDWord, true, {"ConnectRegistry:C", "CreateKey:C", "SetValue:S"}, "T"},
-      {kKeyExists, false, {"OpenKey:F"}, "T"},
-      {kKeyExists, true, {"ConnectRegistry:F", "OpenKey:F"}, "T"},
-      {kDeleteValue, true, {"OpenKey:F", "DeleteValue:S"}, "T"},
+      {kGetString, false, {"OpenKey:S", "QueryValue:S", "QueryValue:D"}, "T", 0x20019, section},
+      {kGetString, true, {"ConnectRegistry:C", "OpenKey:C", "QueryValue:S", "QueryValue:D"}, "T", 0x20019, section},
+      {kGetDWord, false, {"OpenKey:S", "QueryValue:S", "QueryValue:D"}, "T", 0x20019, section},
+      {kGetDWord, true, {"ConnectRegistry:C", "OpenKey:S", "QueryValue:S", "QueryValue:D"}, "T", 0x20019, section},
+      {kSaveString, false, {"CreateKey:S", "SetValue:S"}, "T", 0xF003F, section},
+      {kSaveString, true, {"ConnectRegistry:C", "CreateKey:S", "SetValue:S"}, "T", 0xF003F, section},
+      {kSaveEmpty, false, {"CreateKey:S", "DeleteValue:S"}, "T", 0xF003F, section},
+      {kSaveDWord, false, {"CreateKey:S", "SetValue:S"}, "T", 0xF003F, section},
+      {kSaveDWord, true, {"ConnectRegistry:C", "CreateKey:C", "SetValue:S"}, "T", 0xF003F, section},
+      {kKeyExists, false, {"OpenKey:F"}, "T", 0x20019, section},
+      {kKeyExists, true, {"ConnectRegistry:F", "OpenKey:F"}, "T", 0x20019, section},
+      {kDeleteValue, true, {"OpenKey:F", "DeleteValue:S"}, "T", 0xF003F, section},
+      {kDeleteKey, true, {"OpenKey:F", "DeleteKey:S"}, "T", 0xF003F, u"Software\\App"},
       {kGetAll, true,
        {"OpenKey:R0", "QueryInfoKey:R0", "EnumValue:R0", "EnumValue:R1", "EnumValue:R1", "EnumValue:R2",
         "EnumValue:R3"},
-       "R3"},
+       "R3", 0x20019, section},
   };
   for (const Scenario& sc : scenarios) {
     const std::string what = std::string(sc.op.name) + (sc.remote ? " remote" : " local");
+    const bool connects = sc.calls.front() == "ConnectRegistry:C" || sc.calls.front() == "ConnectRegistry:F";
     for (size_t n = 1;; ++n) {
       World w(sc.remote);
       w.registry.fail_at_call = static_cast<int>(n);
       w.registry.fail_code = kOther;
       const std::string got = Outcome(w.settings, sc.op.run, kOther);
       ExpectAllClosed(w.registry, what + " failing call " + std::to_string(n));
-      if (n > sc.calls.size()) {
-        EXPECT_EQ(got, sc.result) << what;
-        EXPECT_EQ(static_cast<size_t>(w.registry.calls), sc.calls.size()) << what << ": calls made";
-        break;
+      std::vector<FakeRegistryApi::Call> calls, closes;
+      for (const auto& call : w.registry.log) (call.function == "CloseKey" ? closes : calls).push_back(call);
+      if (n <= sc.calls.size()) {
+        const std::string& expected = sc.calls[n - 1];
+        const size_t colon = expected.find(':');
+        ASSERT_GE(calls.size(), n) << what;
+        EXPECT_EQ(calls[n - 1].function, expected.substr(0, colon)) << what << " call " << n;
+        EXPECT_EQ(got, expected.substr(colon + 1)) << what << " failing call " << n;
+        continue;
       }
-      const std::string& expected = sc.calls[n - 1];
-      const std::string function = expected.substr(0, expected.find(':'));
-      size_t seen = 0;  // the n-th counted call of the log
-      for (const auto& call : w.registry.log) {
-        if (call.function == "CloseKey") continue;
-        if (++seen == n) {
-          EXPECT_EQ(call.function, function) << what << " call " << n;
-        }
+      EXPECT_EQ(got, sc.result) << what;
+      EXPECT_EQ(calls.size(), sc.calls.size()) << what << ": calls made";
+      const auto& open = calls[connects ? 1 : 0];
+      EXPECT_EQ(open.rights, sc.rights) << what;
+      EXPECT_EQ(open.options, 0u) << what;
+      EXPECT_EQ(open.text, sc.path) << what;
+      EXPECT_EQ(open.through_connection, connects) << what;
+      if (connects) {
+        EXPECT_EQ(calls[0].text, w.registry.local_computer_name) << what;
+        EXPECT_EQ(calls[0].base, PredefinedKey(kHKeyLocalMachine)) << what;
+        ASSERT_EQ(closes.size(), 2u) << what;
+        EXPECT_FALSE(closes[0].through_connection) << what << ": the key closes first";
+        EXPECT_TRUE(closes[1].through_connection) << what << ": then the connection";
+      } else {
+        EXPECT_EQ(open.base, PredefinedKey(kHKeyLocalMachine)) << what;
       }
-      EXPECT_EQ(got, expected.substr(expected.find(':') + 1)) << what << " failing " << function << " (call " << n << ")";
+      break;
     }
-  }
-}
-
-// DeleteSetting without a Key opens Path and deletes Section below it.
-TEST(RegSettingsFailures, DeleteSettingWithoutKeyDeletesSectionBelowPath) {
-  World w(false);
-  w.registry.fail_at_call = 2;
-  w.registry.fail_code = kOther;
-  EXPECT_EQ(Outcome(w.settings, kDeleteKey.run, kOther), "S");
-  ASSERT_EQ(w.registry.log.size(), 3u);
-  EXPECT_EQ(w.registry.log[0].text, u"Software\\App");
-  EXPECT_EQ(w.registry.log[1].function, "DeleteKey");
-  EXPECT_EQ(w.registry.log[1].text, u"s");
-  ExpectAllClosed(w.registry, "DeleteSetting");
-}
-
-TEST(RegSettingsCalls, EachOperationOpensWithItsRightsAndClosesTheKeyBeforeTheConnection) {
-  struct Row {
-    NamedOp op;
-    const char* function;
-    uint32_t rights;
-    std::u16string path;
-    bool connects;  // with MachineName set and HKLM or HKU
-  } rows[] = {
-      {kGetString, "OpenKey", 0x20019, u"Software\\App\\s", true},
-      {kGetDWord, "OpenKey", 0x20019, u"Software\\App\\s", true},
-      {kKeyExists, "OpenKey", 0x20019, u"Software\\App\\s", true},
-      {kSaveString, "CreateKey", 0xF003F, u"Software\\App\\s", true},
-      {kSaveDWord, "CreateKey", 0xF003F, u"Software\\App\\s", true},
-      {kDeleteValue, "OpenKey", 0xF003F, u"Software\\App\\s", false},
-      {kDeleteKey, "OpenKey", 0xF003F, u"Software\\App", false},
-      {kGetAll, "OpenKey", 0x20019, u"Software\\App\\s", false},
-  };
-  for (const Row& row : rows) {
-    for (int32_t root : {kHKeyLocalMachine, kHKeyUsers}) {
-      for (bool remote : {false, true}) {
-        World w(remote);
-        if (root == kHKeyUsers) {
-          platform::ScopedRegKey key(w.registry);
-          ASSERT_EQ(w.registry.CreateKey(PredefinedKey(root), u"Software\\App\\s", 0, 0xF003F, key.put()), 0);
-        }
-        w.registry.log.clear();
-        w.settings.SetHKeyRoot(root);
-        (void)Outcome(w.settings, row.op.run, 0);
-        const auto& log = w.registry.log;
-        const bool connected = remote && row.connects;
-        ASSERT_GE(log.size(), 2u) << row.op.name;
-        if (connected) {
-          EXPECT_EQ(log[0].function, "ConnectRegistry");
-          EXPECT_EQ(log[0].text, w.settings.MachineName());
-          EXPECT_EQ(log[0].base, PredefinedKey(root));
-        }
-        const auto& open = log[connected ? 1 : 0];
-        EXPECT_EQ(open.function, row.function) << row.op.name;
-        EXPECT_EQ(open.rights, row.rights) << row.op.name;
-        EXPECT_EQ(open.options, 0u) << row.op.name;
-        EXPECT_EQ(open.text, row.path) << row.op.name;
-        EXPECT_EQ(open.through_connection, connected) << row.op.name;
-        if (!connected) {
-          EXPECT_EQ(open.base, PredefinedKey(root)) << row.op.name;
-        }
-        EXPECT_EQ(log.back().function, "CloseKey");
-        EXPECT_EQ(log.back().through_connection, connected) << row.op.name << ": the connection closes last";
-        EXPECT_EQ(log[log.size() - 2].function, connected ? "CloseKey" : log[log.size() - 2].function) << row.op.name;
-        EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const auto& c) { return c.function == "ConnectRegistry"; }),
-                  connected ? 1 : 0) << row.op.name;
-      }
-    }
-  }
-  // Other roots stay local whatever MachineName says.
-  for (int32_t root : {platform::kHKeyClassesRoot, platform::kHKeyCurrentUser}) {
-    World w(true);
-    w.settings.SetHKeyRoot(root);
-    (void)w.settings.KeyExists(u"s", u"");
-    (void)w.settings.GetString(u"s", u"a");
-    for (const auto& call : w.registry.log) EXPECT_NE(call.function, "ConnectRegistry") << root;
   }
 }
 

@@ -273,6 +273,9 @@ TEST_F(RegSettingsTest, UnreachableMachineFailsTheRemoteOperationsOnly) {
   settings_.SetPath(key_.path());
   EXPECT_TRUE(settings_.SaveString(key_.Section(u"local"), u"v", u"x"));
   EXPECT_EQ(settings_.GetString(u"local", u"v"), u"x");
+  settings_.SetHKeyRoot(platform::kHKeyClassesRoot);
+  settings_.SetPath(u"");
+  EXPECT_TRUE(settings_.KeyExists(u"", u""));  // a connect would have failed
 }
 
 TEST_F(RegSettingsTest, LocalComputerNameReachesThisRegistryWithOrWithoutBackslashes) {
@@ -319,6 +322,42 @@ TEST_F(RegSettingsTest, RegistryRefusalsComeBackWithTheirCodeAndText) {
   EXPECT_FALSE(settings_.KeyExists(u"s", u""));
   EXPECT_FALSE(settings_.DeleteSetting(u"s", u"v"));
   EXPECT_EQ(settings_.GetAllSettings(u"s"), SettingsTable());
+}
+
+// The interface's own answers, with the exact codes the object relies on. This
+// runs on the stand-in and on Wine's registry alike, which keeps the two twins.
+TEST_F(RegSettingsTest, RegistryInterfaceAnswersWithTheSystemsCodes) {
+  platform::RegistryApi& raw = platform::DefaultRegistryApi();
+  const platform::RegKey hkcu = platform::PredefinedKey(kHKeyCurrentUser);
+  key_.Put(u"t", u"v", kRegSz, Utf16Bytes(u"abc"));  // 8 bytes with the NUL the system adds
+  key_.Put(u"t\\child", u"v", kRegSz, Utf16Bytes(u"x"));
+  platform::ScopedRegKey ro(raw), doomed(raw);
+  ASSERT_EQ(raw.OpenKey(hkcu, key_.path() + u"\\t", 0, platform::kKeyRead, ro.put()), 0);
+  constexpr uint32_t kSentinel = 0xDEADBEEF;
+  uint32_t type = kSentinel, size = 4, chars = 8;
+  uint8_t data[8] = {};
+  char16_t name[8];
+  EXPECT_EQ(raw.QueryValue(ro.get(), u"v", nullptr, data, &size), 234);
+  EXPECT_EQ(size, 8u);  // the size needed comes back with ERROR_MORE_DATA
+  size = kSentinel;
+  EXPECT_EQ(raw.QueryValue(ro.get(), u"none", &type, nullptr, &size), 2);
+  EXPECT_EQ(type + size, 2 * kSentinel);
+  EXPECT_EQ(raw.SetValue(ro.get(), u"v", kRegDword, data, 4), 5);
+  EXPECT_EQ(raw.DeleteValue(ro.get(), u"none"), 5);  // refused before the value is looked for
+  EXPECT_EQ(raw.EnumValue(ro.get(), 1, name, &chars, &type, nullptr, nullptr), 259);
+  chars = 1;  // "v" needs 2 with its terminator
+  EXPECT_EQ(raw.EnumValue(ro.get(), 0, name, &chars, &type, nullptr, nullptr), 234);
+  const auto sentinel = reinterpret_cast<platform::RegKey>(uintptr_t{kSentinel});
+  platform::RegKey untouched = sentinel;
+  EXPECT_EQ(raw.OpenKey(hkcu, key_.path() + u"\\none", 0, platform::kKeyRead, &untouched), 2);
+  EXPECT_EQ(raw.OpenKey(hkcu, u"\\Software", 0, platform::kKeyRead, &untouched), 161);
+  // Wine's answer at once; Windows tries the network first and may give another code.
+  EXPECT_EQ(raw.ConnectRegistry(u"VELKO-NO-SUCH-HOST", platform::PredefinedKey(kHKeyLocalMachine), &untouched), 53);
+  EXPECT_EQ(untouched, sentinel);
+  EXPECT_EQ(raw.DeleteKey(hkcu, key_.path() + u"\\t"), 5);  // it has a sub-key
+  ASSERT_EQ(raw.OpenKey(hkcu, key_.path() + u"\\t\\child", 0, platform::kKeyAllAccess, doomed.put()), 0);
+  EXPECT_EQ(raw.DeleteKey(hkcu, key_.path() + u"\\t\\child"), 0);
+  EXPECT_EQ(raw.SetValue(doomed.get(), u"v", kRegDword, data, 4), 1018);  // a handle to a deleted key
 }
 
 }  // namespace

@@ -38,9 +38,15 @@ class Win32RegistryApi final : public RegistryApi {
   }
   int32_t QueryValue(RegKey key, const std::u16string& name, uint32_t* type, uint8_t* data,
                      uint32_t* size) override {
-    static_assert(sizeof(DWORD) == sizeof(uint32_t));
-    return ::RegQueryValueExW(AsHKey(key), AsWide(name), nullptr, reinterpret_cast<DWORD*>(type), data,
-                              reinterpret_cast<DWORD*>(size));
+    // The system writes some out-parameters even when it fails; the contract
+    // hands back only what a success (or the size ERROR_MORE_DATA) reports.
+    DWORD value_type = 0;
+    DWORD value_size = size ? *size : 0;
+    const LSTATUS rc = ::RegQueryValueExW(AsHKey(key), AsWide(name), nullptr, type ? &value_type : nullptr, data,
+                                          size ? &value_size : nullptr);
+    if ((rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && size) *size = value_size;
+    if (rc == ERROR_SUCCESS && type) *type = value_type;
+    return rc;
   }
   int32_t SetValue(RegKey key, const std::u16string& name, uint32_t type, const uint8_t* data,
                    uint32_t size) override {
@@ -65,8 +71,17 @@ class Win32RegistryApi final : public RegistryApi {
   }
   int32_t EnumValue(RegKey key, uint32_t index, char16_t* name, uint32_t* name_chars, uint32_t* type,
                     uint8_t* data, uint32_t* data_bytes) override {
-    return ::RegEnumValueW(AsHKey(key), index, AsWide(name), reinterpret_cast<DWORD*>(name_chars), nullptr,
-                           reinterpret_cast<DWORD*>(type), data, reinterpret_cast<DWORD*>(data_bytes));
+    DWORD chars = *name_chars;
+    DWORD value_type = 0;
+    DWORD bytes = data_bytes ? *data_bytes : 0;
+    const LSTATUS rc = ::RegEnumValueW(AsHKey(key), index, AsWide(name), &chars, nullptr,
+                                       type ? &value_type : nullptr, data, data_bytes ? &bytes : nullptr);
+    if (rc == ERROR_SUCCESS) {
+      *name_chars = chars;
+      if (type) *type = value_type;
+      if (data_bytes) *data_bytes = bytes;
+    }
+    return rc;
   }
   void CloseKey(RegKey key) noexcept override { UniqueHKey(AsHKey(key)).reset(); }
 };
