@@ -21,6 +21,46 @@ HRESULT ToBstr(const std::u16string& text, BSTR* out) noexcept {
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+// Wine's argument coercion takes a reference when it turns a VT_UNKNOWN into the
+// IDispatch a member expects and keeps it when the member then refuses the
+// object, so the host's object would leak. Arguments are handed on with every
+// such object already asked for IDispatch here (and released after the call).
+class DispatchArguments {
+ public:
+  explicit DispatchArguments(DISPPARAMS* params) : params_(params) {}
+  ~DispatchArguments() {
+    for (IDispatch* held : held_) held->Release();
+  }
+  // The parameters to pass on; null with *failed_arg set when an object has no
+  // IDispatch (a type mismatch for that argument).
+  DISPPARAMS* Prepare(UINT* failed_arg) {
+    bool any = false;
+    for (UINT i = 0; i < params_->cArgs; ++i) any |= params_->rgvarg[i].vt == VT_UNKNOWN && params_->rgvarg[i].punkVal;
+    if (!any) return params_;
+    args_.assign(params_->rgvarg, params_->rgvarg + params_->cArgs);
+    for (UINT i = 0; i < args_.size(); ++i) {
+      if (args_[i].vt != VT_UNKNOWN || !args_[i].punkVal) continue;
+      IDispatch* dispatch = nullptr;
+      if (FAILED(args_[i].punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
+        *failed_arg = i;
+        return nullptr;
+      }
+      held_.push_back(dispatch);
+      args_[i].vt = VT_DISPATCH;
+      args_[i].pdispVal = dispatch;
+    }
+    copy_ = *params_;
+    copy_.rgvarg = args_.data();
+    return &copy_;
+  }
+
+ private:
+  DISPPARAMS* params_;
+  DISPPARAMS copy_ = {};
+  std::vector<VARIANT> args_;
+  std::vector<IDispatch*> held_;
+};
+
 HRESULT Store(std::u16string& field, BSTR value) noexcept {
   return Guarded(IID__CProductInfo, [&] { field = FromBstr(value); });
 }
@@ -118,11 +158,22 @@ STDMETHODIMP CProductInfo::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
   if (!type_info) return hr;
   const int expected = module::ArgumentCount(id, flags);
   if (expected >= 0 && params->cArgs > static_cast<UINT>(expected)) return DISP_E_BADPARAMCOUNT;
-  // The member may release the last outside reference (a script dropping its
-  // variable inside a call); keep the object alive until the call is done.
-  AddRef();
-  hr = ::DispInvoke(static_cast<_CProductInfo*>(this), type_info, id, flags, params, result, excep, arg_err);
-  Release();
+  try {
+    DispatchArguments arguments(params);
+    UINT failed_arg = 0;
+    DISPPARAMS* passed = arguments.Prepare(&failed_arg);
+    if (!passed) {
+      if (arg_err) *arg_err = failed_arg;
+      return DISP_E_TYPEMISMATCH;
+    }
+    // The member may release the last outside reference (a script dropping its
+    // variable inside a call); keep the object alive until the call is done.
+    AddRef();
+    hr = ::DispInvoke(static_cast<_CProductInfo*>(this), type_info, id, flags, passed, result, excep, arg_err);
+    Release();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
   // The only interface a member's argument is asked for is IPictureDisp: an
   // object that is not a picture is a type mismatch to the caller.
   if (hr == E_NOINTERFACE) {

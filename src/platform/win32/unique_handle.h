@@ -44,10 +44,11 @@ class UniqueResource {
 
 struct HKeyTraits {
   static HKEY Invalid() { return nullptr; }
-  // Predefined root handles are not ours to close.
+  // Predefined root handles are not ours to close. They are sign-extended on
+  // x64 (HKEY_CLASSES_ROOT is 0xFFFFFFFF80000000 there), so compare from it.
   static void Close(HKEY h) {
-    if (reinterpret_cast<ULONG_PTR>(h) < 0x80000000u || reinterpret_cast<ULONG_PTR>(h) > 0x8000000Fu)
-      ::RegCloseKey(h);
+    const ULONG_PTR offset = reinterpret_cast<ULONG_PTR>(h) - reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT);
+    if (offset > 0xF) ::RegCloseKey(h);
   }
 };
 struct HModuleTraits {
