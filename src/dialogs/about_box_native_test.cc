@@ -43,6 +43,10 @@ class FlakyResources final : public platform::ResourceApi {
     if (failing_texts.count(id)) throw Error(7, u"Out of memory");
     return fake.LoadStringFrom(m, id, buffer, count);
   }
+  std::u16string_view StringResource(platform::ModuleHandle m, uint32_t id) override {
+    if (failing_texts.count(id)) throw Error(7, u"Out of memory");
+    return fake.StringResource(m, id);
+  }
   void FreeLibrary(platform::ModuleHandle m) override { fake.FreeLibrary(m); }
   std::u16string ComponentFolder() override { return fake.ComponentFolder(); }
 };

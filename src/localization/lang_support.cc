@@ -37,14 +37,12 @@ void LangSupport::FreeLangLibrary() noexcept {
 
 std::u16string LangSupport::GetLangString(int32_t id) const {
   if (!hLangLib_) return {};
-  // The text is StripAtNull(BytesToString(buffer)). LoadStringW always ends what it
-  // writes with a NUL inside the first 1,024 characters, so that equals the
-  // characters before the first NUL, read here without building the 2,049-character
-  // intermediate string on every lookup.
-  alignas(char16_t) uint8_t buffer[kBufferBytes] = {};
-  auto* text = reinterpret_cast<char16_t*>(buffer);
-  api_.LoadStringFrom(hLangLib_, static_cast<uint32_t>(id), text, kBufferChars);
-  return std::u16string(StripAtNull(std::u16string_view(text, kBufferChars)));
+  // The text is StripAtNull(BytesToString(buffer)) after LoadStringW(hLangLib, id,
+  // buffer, 1024) into a zeroed 2,049-byte buffer: the first 1,023 characters of
+  // the resource, cut at its first NUL. The same characters are read here straight
+  // from the library's string table, without the copy into the buffer.
+  std::u16string_view text = api_.StringResource(hLangLib_, static_cast<uint32_t>(id));
+  return std::u16string(StripAtNull(text.substr(0, kBufferChars - 1)));
 }
 
 std::u16string BytesToString(std::span<const uint8_t> bytes) {

@@ -23,6 +23,9 @@ class PinnedLocale final : public platform::ResourceApi {
   int LoadStringFrom(platform::ModuleHandle m, uint32_t id, char16_t* b, int n) override {
     return real().LoadStringFrom(m, id, b, n);
   }
+  std::u16string_view StringResource(platform::ModuleHandle m, uint32_t id) override {
+    return real().StringResource(m, id);
+  }
   void FreeLibrary(platform::ModuleHandle m) override { real().FreeLibrary(m); }
   std::u16string ComponentFolder() override { return real().ComponentFolder(); }
 
@@ -95,6 +98,21 @@ TEST(LangSupportWine, LongTextsComeBackCutTo1023Characters) {
   lang.FreeLangLibrary();
 }
 
+TEST(LangSupportWine, TextsEqualTheByteBufferReadingOfLoadStringW) {
+  // The reference reading: LoadStringW with 1,024 characters into a zeroed
+  // 2,049-byte buffer, then BytesToString and StripAtNull.
+  PinnedLocale api(1033);
+  LangSupport lang(api);
+  lang.LoadLangLibrary(u"VELKOTest");
+  for (int id : {1, 7, 1023, 1024, 1025, 1500, 4242, 0, -1}) {
+    uint8_t buffer[2049] = {};
+    ::LoadStringW(static_cast<HMODULE>(lang.hLangLib()), static_cast<UINT>(id), reinterpret_cast<wchar_t*>(buffer), 1024);
+    const std::u16string reference(StripAtNull(BytesToString(buffer)));
+    EXPECT_EQ(lang.GetLangString(id), reference) << "text " << id;
+  }
+  lang.FreeLangLibrary();
+}
+
 TEST(LangSupportWine, ShippedLibrariesHoldTheAboutBoxTexts) {
   // The product's libraries live in bin/, one folder up from the tests.
   struct BinFolder final : platform::ResourceApi {
@@ -107,6 +125,9 @@ TEST(LangSupportWine, ShippedLibrariesHoldTheAboutBoxTexts) {
     }
     int LoadStringFrom(platform::ModuleHandle m, uint32_t id, char16_t* b, int n) override {
       return platform::DefaultResourceApi().LoadStringFrom(m, id, b, n);
+    }
+    std::u16string_view StringResource(platform::ModuleHandle m, uint32_t id) override {
+      return platform::DefaultResourceApi().StringResource(m, id);
     }
     void FreeLibrary(platform::ModuleHandle m) override { platform::DefaultResourceApi().FreeLibrary(m); }
     std::u16string ComponentFolder() override { return platform::DefaultResourceApi().ComponentFolder() + u"\\..\\bin"; }

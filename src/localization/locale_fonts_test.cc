@@ -32,6 +32,7 @@ class PinnedLocale final : public platform::ResourceApi {
   bool FileExists(const std::u16string&) override { return false; }
   platform::ModuleHandle LoadLibraryAsDatafile(const std::u16string&) override { return nullptr; }
   int LoadStringFrom(platform::ModuleHandle, uint32_t, char16_t*, int) override { return 0; }
+  std::u16string_view StringResource(platform::ModuleHandle, uint32_t) override { return {}; }
   void FreeLibrary(platform::ModuleHandle) override {}
   std::u16string ComponentFolder() override { return {}; }
 };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velko::platform {
 
@@ -22,6 +23,9 @@ class ResourceApi {
   // LoadStringW(module, id, buffer, count): writes at most count - 1 characters
   // and a NUL; returns the number of characters copied.
   virtual int LoadStringFrom(ModuleHandle module, uint32_t id, char16_t* buffer, int count) = 0;
+  // The text of string `id` where the library holds it (LoadStringW with a count
+  // of 0), valid while the library stays loaded; empty when there is none.
+  virtual std::u16string_view StringResource(ModuleHandle module, uint32_t id) = 0;
   virtual void FreeLibrary(ModuleHandle module) = 0;
   // The folder of the component's own file, without a trailing separator.
   virtual std::u16string ComponentFolder() = 0;

@@ -26,6 +26,12 @@ int FakeResourceApi::LoadStringFrom(ModuleHandle module, uint32_t id, char16_t* 
   return n;
 }
 
+std::u16string_view FakeResourceApi::StringResource(ModuleHandle module, uint32_t id) {
+  const auto& table = *static_cast<StringTable*>(module);
+  auto it = table.find(id);
+  return it == table.end() ? std::u16string_view() : std::u16string_view(it->second);
+}
+
 void FakeResourceApi::FreeLibrary(ModuleHandle) { --open_modules; }
 
 ResourceApi& DefaultResourceApi() {

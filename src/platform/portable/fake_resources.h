@@ -23,6 +23,7 @@ class FakeResourceApi final : public ResourceApi {
   bool FileExists(const std::u16string& path) override;
   ModuleHandle LoadLibraryAsDatafile(const std::u16string& path) override;
   int LoadStringFrom(ModuleHandle module, uint32_t id, char16_t* buffer, int count) override;
+  std::u16string_view StringResource(ModuleHandle module, uint32_t id) override;
   void FreeLibrary(ModuleHandle module) override;
   std::u16string ComponentFolder() override { return folder; }
 };

@@ -28,6 +28,11 @@ class Win32ResourceApi final : public ResourceApi {
   int LoadStringFrom(ModuleHandle module, uint32_t id, char16_t* buffer, int count) override {
     return ::LoadStringW(static_cast<HMODULE>(module), id, AsWide(buffer), count);
   }
+  std::u16string_view StringResource(ModuleHandle module, uint32_t id) override {
+    const wchar_t* text = nullptr;
+    const int length = ::LoadStringW(static_cast<HMODULE>(module), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 && text ? FromWide(text, static_cast<size_t>(length)) : std::u16string_view();
+  }
   void FreeLibrary(ModuleHandle module) override { ::FreeLibrary(static_cast<HMODULE>(module)); }
   std::u16string ComponentFolder() override {
     std::u16string path(MAX_PATH, u'\0');
