@@ -6,6 +6,7 @@
 
 #include "component/com_error.h"
 #include "component/module.h"
+#include "dialogs/about_box.h"
 
 namespace velko {
 namespace {
@@ -243,8 +244,13 @@ STDMETHODIMP CProductInfo::ClearURLS() noexcept {
 
 STDMETHODIMP CProductInfo::ShowAboutBox(VARIANT_BOOL* result) noexcept {
   if (!result) return E_POINTER;
+  // False whether the box was shown or not; a failure is told by the HRESULT.
   *result = VARIANT_FALSE;
-  return E_NOTIMPL;
+  return Guarded(IID__CProductInfo, [&] {
+    ThreadState& state = state_;
+    if (!state.about_box) state.about_box = std::make_unique<AboutBoxForm>(state.product_info, state.lang);
+    velko::ShowAboutBox(*state.about_box, links_ ? &*links_ : nullptr);
+  });
 }
 
 }  // namespace velko

@@ -1,5 +1,7 @@
 #include "component/thread_state.h"
 
+#include "dialogs/about_box.h"
+
 namespace velko {
 namespace {
 

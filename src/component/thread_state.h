@@ -16,6 +16,8 @@
 
 namespace velko {
 
+class AboutBoxForm;
+
 struct ThreadState {
   ThreadState();
   ~ThreadState();
@@ -23,6 +25,10 @@ struct ThreadState {
   ProductInfo product_info;
   ComPtr<IPictureDisp> product_icon;
   LangSupport lang;
+  // The thread's frmAboutBox, made by its first ShowAboutBox and reused after
+  // that. Declared after what it reads (ProductInfo, the language library), so
+  // it goes first.
+  std::unique_ptr<AboutBoxForm> about_box;
 
   // All states of the process, so an unload can free those of live threads.
   ThreadState* prev = nullptr;

@@ -1,0 +1,135 @@
+// Test helpers that drive a modal dialog from outside, the way a user or an
+// automation tool would: find the window, read what it shows, press its buttons.
+// The modal loop blocks the thread that shows the box, so the driving runs on a
+// second thread (or in a second process) and talks to the box with messages.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace velko::forms::testing {
+
+// Polls `done` until it holds or `timeout_ms` passes; true when it held. Only a
+// bound against hanging: no test asserts on how long anything takes.
+inline bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms = 20000) {
+  const ULONGLONG end = ::GetTickCount64() + timeout_ms;
+  for (;;) {
+    if (done()) return true;
+    if (::GetTickCount64() > end) return false;
+    ::Sleep(10);
+  }
+}
+
+inline std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 64);
+  return name;
+}
+
+// The visible dialog-class window of thread `thread_id`, once there is one.
+inline HWND WaitForDialog(DWORD thread_id, DWORD timeout_ms = 20000) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        ::EnumThreadWindows(
+            thread_id,
+            [](HWND w, LPARAM out) -> BOOL {
+              if (ClassOf(w) != L"#32770" || !::IsWindowVisible(w)) return TRUE;
+              *reinterpret_cast<HWND*>(out) = w;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found != nullptr;
+      },
+      timeout_ms);
+  return found;
+}
+
+// Runs `show` here, which shows a modal dialog, and `script` on a second thread
+// once the dialog is visible. A dialog still up when the script ends is closed
+// through its frame, so a failing script cannot leave the test hanging.
+// Returns false when no dialog appeared.
+inline bool WhileShown(const std::function<void()>& show, const std::function<void(HWND)>& script) {
+  const DWORD thread_id = ::GetCurrentThreadId();
+  bool appeared = false;
+  std::thread driver([&] {
+    HWND dialog = WaitForDialog(thread_id);
+    appeared = dialog != nullptr;
+    if (!dialog) return;
+    script(dialog);
+    WaitUntil([&] {
+      if (!::IsWindow(dialog)) return true;
+      ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+      return false;
+    });
+  });
+  try {
+    show();
+  } catch (...) {
+    driver.join();
+    throw;
+  }
+  driver.join();
+  return appeared;
+}
+
+inline std::wstring Text(HWND window) {
+  // WM_GETTEXT rather than GetWindowTextW: the latter does not ask windows of
+  // another process.
+  const LRESULT length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT n = ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(n));
+  return text;
+}
+
+// The child windows of `dialog` in z order, which is the order of creation.
+inline std::vector<HWND> Children(HWND dialog) {
+  std::vector<HWND> children;
+  for (HWND w = ::GetWindow(dialog, GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT)) children.push_back(w);
+  return children;
+}
+
+// `window`'s rectangle in the client coordinates of its parent.
+inline RECT RectInParent(HWND window) {
+  RECT r;
+  ::GetWindowRect(window, &r);
+  ::MapWindowPoints(HWND_DESKTOP, ::GetParent(window), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// The font that `window` reports (WM_GETFONT), as its LOGFONT; all zero when none.
+inline LOGFONTW FontOf(HWND window) {
+  LOGFONTW font{};
+  auto handle = reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
+  if (handle) ::GetObjectW(handle, sizeof font, &font);
+  return font;
+}
+
+// The display's pixels per inch: LOGPIXELSX or LOGPIXELSY.
+inline int ScreenDpi(int index) {
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, index);
+  ::ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+// The window that has the keyboard focus in thread `thread_id`.
+inline HWND FocusOf(DWORD thread_id) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return ::GetGUIThreadInfo(thread_id, &info) ? info.hwndFocus : nullptr;
+}
+
+// A key as the keyboard would deliver it to `window` (down and up, posted).
+inline void PostKey(HWND window, WPARAM key) {
+  const UINT scan = ::MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+  ::PostMessageW(window, WM_KEYDOWN, key, 1 | (scan << 16));
+  ::PostMessageW(window, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);
+}
+
+}  // namespace velko::forms::testing

@@ -1,0 +1,105 @@
+// about_driver.exe: finds the About box that another process shows and plays
+// its user, for the end-to-end tests and the demo.
+//
+//   about_driver wait    waits for the box and has it painted; prints "x y width
+//                        height" of its window (screen pixels), then its caption
+//   about_driver close   prints what the box shows ("caption: ...", then one
+//                        "<control>: <text>" line per control, " (hidden)" after a
+//                        hidden one), presses OK and waits for the box to go
+//
+// Exit code 0 when the box was found (and, for close, went away on OK), else 1.
+// Texts go out as UTF-8; the caller compares them, since arguments in another
+// script than the locale's would not survive the trip into this program.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/win32/forms_test_driver.h"
+
+namespace {
+
+using namespace velko::forms::testing;  // NOLINT: the driver's vocabulary
+
+std::string Utf8(const std::wstring& text) {
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0)
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+// The About box: a visible dialog whose children are, in order, two labels, two
+// buttons, the link label and the EULA button.
+bool IsAboutBox(HWND window) {
+  if (ClassOf(window) != L"#32770" || !::IsWindowVisible(window)) return false;
+  const std::vector<HWND> children = Children(window);
+  const wchar_t* expected[] = {L"Static", L"Static", L"Button", L"Button", L"Static", L"Button"};
+  if (children.size() != std::size(expected)) return false;
+  for (size_t i = 0; i < children.size(); ++i)
+    if (ClassOf(children[i]) != expected[i]) return false;
+  return true;
+}
+
+HWND FindAboutBox() {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        ::EnumWindows(
+            [](HWND w, LPARAM out) -> BOOL {
+              if (!IsAboutBox(w)) return TRUE;
+              *reinterpret_cast<HWND*>(out) = w;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found != nullptr;
+      },
+      60000);
+  return found;
+}
+
+int Wait() {
+  HWND box = FindAboutBox();
+  if (!box) {
+    std::fprintf(stderr, "about_driver: no About box appeared\n");
+    return 1;
+  }
+  // Painted now, so that a screenshot taken next shows every control.
+  ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  RECT r;
+  ::GetWindowRect(box, &r);
+  std::printf("%ld %ld %ld %ld\n%s\n", r.left, r.top, r.right - r.left, r.bottom - r.top, Utf8(Text(box)).c_str());
+  return 0;
+}
+
+int Close() {
+  HWND box = FindAboutBox();
+  if (!box) {
+    std::fprintf(stderr, "about_driver: no About box appeared\n");
+    return 1;
+  }
+  const std::vector<HWND> c = Children(box);
+  const std::wstring caption = Text(box);
+  std::printf("caption: %s\n", Utf8(caption).c_str());
+  const char* names[] = {"lblProductName", "lblCopyright", "cmdOK", "cmdVisitWebsite", "url1", "cmdViewEULA"};
+  for (size_t i = 0; i < c.size(); ++i)
+    std::printf("%s: %s%s\n", names[i], Utf8(Text(c[i])).c_str(), ::IsWindowVisible(c[i]) ? "" : " (hidden)");
+
+  std::fflush(stdout);
+  ::SendMessageW(c[2], BM_CLICK, 0, 0);
+  if (WaitUntil([&] { return !::IsWindow(box); })) return 0;
+  std::printf("the box did not close on OK\n");
+  return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring command = argc > 1 ? argv[1] : L"";
+  if (command == L"wait") return Wait();
+  if (command == L"close") return Close();
+  std::fprintf(stderr, "usage: about_driver wait | close\n");
+  return 2;
+}
