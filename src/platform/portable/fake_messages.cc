@@ -43,7 +43,16 @@ void FakeMessageApi::LocalFree(char16_t* buffer) {
 }
 
 MessageApi& DefaultMessageApi() {
-  static FakeMessageApi api;
+  // Texts for the codes that the component's own failures carry, so that an
+  // error raised natively has a description as it would on Windows.
+  static FakeMessageApi api = [] {
+    FakeMessageApi a;
+    a.system_table = {{2, u"The system cannot find the file specified.\r\n"},
+                      {3, u"The system cannot find the path specified.\r\n"},
+                      {5, u"Access is denied.\r\n"},
+                      {87, u"The parameter is incorrect.\r\n"}};
+    return a;
+  }();
   return api;
 }
 
