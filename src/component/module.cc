@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "component/velko_h.h"
@@ -14,30 +15,56 @@ namespace {
 HINSTANCE g_instance = nullptr;
 LONG g_objects = 0;
 LONG g_locks = 0;
-SRWLOCK g_type_info_lock = SRWLOCK_INIT;
-ITypeInfo* g_type_info = nullptr;
 
-// Arguments per member, read from the type library with the type information:
-// [id][0] for gets and methods, [id][1] for puts. Wine's DispInvoke accepts extra
-// arguments silently; hosts must get DISP_E_BADPARAMCOUNT for them.
+// Loaded once under the lock, then read without it: every reader holds an object,
+// and the information is only dropped when no object is left.
+SRWLOCK g_type_info_lock = SRWLOCK_INIT;
+std::atomic<ITypeInfo*> g_type_info{nullptr};
+
+// What the type library says of each member, for checks and shortcuts that
+// DispInvoke does not make: [id][0] for gets and methods, [id][1] for puts.
+// Wine's DispInvoke accepts extra arguments silently, and hosts must get
+// DISP_E_BADPARAMCOUNT for them.
 constexpr DISPID kMaxDispid = 32;
 signed char g_arguments[kMaxDispid][2];
+// Vtable slot of each property get that returns a BSTR, or -1.
+int g_string_getters[kMaxDispid];
 
-void ReadArgumentCounts(ITypeInfo* info) {
+void ReadMembers(ITypeInfo* dispatch_view) {
   memset(g_arguments, -1, sizeof g_arguments);
+  for (int& slot : g_string_getters) slot = -1;
   TYPEATTR* attr = nullptr;
-  if (FAILED(info->GetTypeAttr(&attr))) return;
+  if (FAILED(dispatch_view->GetTypeAttr(&attr))) return;
   const WORD count = attr->cFuncs;
-  info->ReleaseTypeAttr(attr);
+  dispatch_view->ReleaseTypeAttr(attr);
   for (UINT i = 0; i < count; ++i) {
     FUNCDESC* f = nullptr;
-    if (FAILED(info->GetFuncDesc(i, &f))) continue;
+    if (FAILED(dispatch_view->GetFuncDesc(i, &f))) continue;
     if (f->memid >= 0 && f->memid < kMaxDispid) {
       const bool put = f->invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF);
       // The dispinterface view lists [out, retval] as the result, not an argument.
       g_arguments[f->memid][put] = static_cast<signed char>(f->cParams);
     }
-    info->ReleaseFuncDesc(f);
+    dispatch_view->ReleaseFuncDesc(f);
+  }
+  // The dual interface's own view gives the vtable slots.
+  HREFTYPE ref = 0;
+  ComPtr<ITypeInfo> vtable_view;
+  if (FAILED(dispatch_view->GetRefTypeOfImplType(-1, &ref)) ||
+      FAILED(dispatch_view->GetRefTypeInfo(ref, vtable_view.put())) || FAILED(vtable_view->GetTypeAttr(&attr)))
+    return;
+  const WORD own = attr->cFuncs;
+  vtable_view->ReleaseTypeAttr(attr);
+  for (UINT i = 0; i < own; ++i) {
+    FUNCDESC* f = nullptr;
+    if (FAILED(vtable_view->GetFuncDesc(i, &f))) continue;
+    const bool bstr_getter = f->invkind == INVOKE_PROPERTYGET && f->cParams == 1 &&
+                             (f->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FRETVAL) &&
+                             f->lprgelemdescParam[0].tdesc.vt == VT_PTR &&
+                             f->lprgelemdescParam[0].tdesc.lptdesc->vt == VT_BSTR;
+    if (bstr_getter && f->memid >= 0 && f->memid < kMaxDispid)
+      g_string_getters[f->memid] = f->oVft / static_cast<int>(sizeof(void*));
+    vtable_view->ReleaseFuncDesc(f);
   }
 }
 
@@ -67,7 +94,7 @@ void Unlock() noexcept { ::InterlockedDecrement(&g_locks); }
 bool CanUnload() noexcept {
   if (g_objects != 0 || g_locks != 0) return false;
   ::AcquireSRWLockExclusive(&g_type_info_lock);
-  ITypeInfo* info = std::exchange(g_type_info, nullptr);
+  ITypeInfo* info = g_type_info.exchange(nullptr, std::memory_order_acq_rel);
   ::ReleaseSRWLockExclusive(&g_type_info_lock);
   if (info) info->Release();
   return true;
@@ -75,19 +102,18 @@ bool CanUnload() noexcept {
 
 ITypeInfo* ProductInfoTypeInfo(HRESULT* hr) noexcept {
   *hr = S_OK;
-  ::AcquireSRWLockShared(&g_type_info_lock);
-  ITypeInfo* info = g_type_info;
-  ::ReleaseSRWLockShared(&g_type_info_lock);
-  if (info) return info;
-
+  if (ITypeInfo* info = g_type_info.load(std::memory_order_acquire)) return info;
   ::AcquireSRWLockExclusive(&g_type_info_lock);
-  if (!g_type_info) {
+  ITypeInfo* info = g_type_info.load(std::memory_order_relaxed);
+  if (!info) {
     ComPtr<ITypeLib> lib;
     *hr = ::LoadTypeLibEx(AsWide(FileName()), REGKIND_NONE, lib.put());
-    if (SUCCEEDED(*hr)) *hr = lib->GetTypeInfoOfGuid(IID__CProductInfo, &g_type_info);
-    if (SUCCEEDED(*hr)) ReadArgumentCounts(g_type_info);
+    if (SUCCEEDED(*hr)) *hr = lib->GetTypeInfoOfGuid(IID__CProductInfo, &info);
+    if (SUCCEEDED(*hr)) {
+      ReadMembers(info);
+      g_type_info.store(info, std::memory_order_release);
+    }
   }
-  info = g_type_info;
   ::ReleaseSRWLockExclusive(&g_type_info_lock);
   return info;
 }
@@ -96,5 +122,7 @@ int ArgumentCount(DISPID id, WORD flags) noexcept {
   if (id < 0 || id >= kMaxDispid) return -1;
   return g_arguments[id][(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0];
 }
+
+int StringGetterSlot(DISPID id) noexcept { return id >= 0 && id < kMaxDispid ? g_string_getters[id] : -1; }
 
 }  // namespace velko::module

@@ -33,4 +33,8 @@ ITypeInfo* ProductInfoTypeInfo(HRESULT* hr) noexcept;
 // valid after ProductInfoTypeInfo succeeded.
 int ArgumentCount(DISPID id, WORD flags) noexcept;
 
+// The vtable slot of member `id` when it is a property get returning a BSTR
+// (the type library's [out, retval] BSTR*), else -1. Same validity as above.
+int StringGetterSlot(DISPID id) noexcept;
+
 }  // namespace velko::module

@@ -159,6 +159,24 @@ STDMETHODIMP CProductInfo::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
   if (!type_info) return hr;
   const int expected = module::ArgumentCount(id, flags);
   if (expected >= 0 && params->cArgs > static_cast<UINT>(expected)) return DISP_E_BADPARAMCOUNT;
+  // Reading a string property is the call hosts make most. The getter is called
+  // straight through the slot the type library gives it, which spares the copy of
+  // the result that the generic path makes; a failing getter takes the generic
+  // path, so errors are reported exactly as there.
+  if ((flags & DISPATCH_PROPERTYGET) && params->cArgs == 0 && result) {
+    const int slot = module::StringGetterSlot(id);
+    if (slot >= 0) {
+      using Getter = HRESULT(STDMETHODCALLTYPE*)(_CProductInfo*, BSTR*);
+      _CProductInfo* self = this;
+      const Getter get = reinterpret_cast<Getter>((*reinterpret_cast<void***>(self))[slot]);
+      BSTR value = nullptr;
+      if (SUCCEEDED(get(self, &value))) {
+        result->vt = VT_BSTR;
+        result->bstrVal = value;
+        return S_OK;
+      }
+    }
+  }
   try {
     DispatchArguments arguments(params);
     UINT failed_arg = 0;
