@@ -173,6 +173,32 @@ TEST_F(Dispatch, PropertyRoundTripWithCoercionAndTypeMismatch) {
   ::VariantClear(&result);
 }
 
+TEST_F(Dispatch, EveryStringPropertyReadsItsOwnField) {
+  ComPtr<_CProductInfo> object;
+  ASSERT_EQ(d->QueryInterface(IID__CProductInfo, object.put_void()), S_OK);
+  const wchar_t* names[] = {L"ProductName", L"ProductVersion", L"Copyright", L"WebsiteHREF",
+                            L"ProductCompanyName", L"ProductCompanyAddress", L"EULAPath"};
+  for (const wchar_t* name : names) {
+    VARIANT v;
+    v.vt = VT_BSTR;
+    v.bstrVal = ::SysAllocString(name);
+    ASSERT_EQ(Put(Id(name), v), S_OK) << "put";
+    ::VariantClear(&v);
+  }
+  for (const wchar_t* name : names) {
+    for (WORD flags : {WORD(DISPATCH_PROPERTYGET), WORD(DISPATCH_PROPERTYGET | DISPATCH_METHOD)}) {
+      VARIANT result;
+      result.vt = VT_I4;  // whatever the host left there is overwritten
+      ASSERT_EQ(Call(Id(name), flags, {}, &result), S_OK);
+      ASSERT_EQ(result.vt, VT_BSTR);
+      EXPECT_STREQ(result.bstrVal, name);
+      ::VariantClear(&result);
+    }
+    // Without a result variant the get still succeeds and leaks nothing.
+    EXPECT_EQ(Call(Id(name), DISPATCH_PROPERTYGET, {}, nullptr), S_OK);
+  }
+}
+
 TEST_F(Dispatch, WrongShapesOfCallAreRefused) {
   VARIANT result;
   ::VariantInit(&result);
