@@ -76,12 +76,16 @@ TEST(LangSupportWine, PicksTheLocaleLibraryOrFallsBackToEnglish) {
       {1042, u"VELKOTest", "English test text"},   // no Korean test library
       {1041, u"VELKOFallback", "fallback"},        // only the 1033 file exists
       {1041, u"VELKONone", ""},                    // nothing at all: empty, no error
+      {1041, u"VELKOCorrupt", ""},                 // the locale's file is not a DLL: no fallback
+      {1033, u"VELKOCorrupt", ""},                 // the fallback is not a DLL either
+      {1033, u"VELKOFallback", "fallback"},
   };
   for (const Case& c : cases) {
     PinnedLocale api(c.lcid);
     LangSupport lang(api);
     lang.LoadLangLibrary(c.base);
     EXPECT_EQ(ToUtf8(lang.GetLangString(1)), c.expected_utf8) << c.lcid << " " << ToUtf8(c.base);
+    EXPECT_EQ(lang.GetLangString(2), u"") << "a text the library does not hold";
     lang.FreeLangLibrary();
   }
 }
