@@ -145,7 +145,10 @@ HRESULT UnregisterServer(RegistrationScope scope) noexcept {
     // type library is only unregistered when its key is there (UnRegisterTypeLib
     // reports a missing library with different codes on Windows and Wine).
     HRESULT hr = S_OK;
-    if (scope == RegistrationScope::kMachine && KeyExists(root.get(), L"TypeLib\\" + GuidString(LIBID_VELKO) + L"\\1.0"))
+    // The other architecture's build may be registered beside this one; only this
+    // platform's entry of the type library is ours to remove.
+    if (scope == RegistrationScope::kMachine &&
+        KeyExists(root.get(), L"TypeLib\\" + GuidString(LIBID_VELKO) + L"\\1.0\\0\\" + kPlatform))
       hr = ::UnRegisterTypeLib(LIBID_VELKO, 1, 0, 0, kSysKind);
     for (const std::wstring& key : MakeTable(scope, L"").roots) {
       status = DeleteTree(root.get(), key);

@@ -1,54 +1,27 @@
 // LangSupport against the real loader: libraries built for these tests sit
 // beside the test program, which is the "component folder" here.
 #include <windows.h>
-#include <psapi.h>
 
 #include <gtest/gtest.h>
 
 #include "localization/lang_support.h"
 #include "platform/text.h"
+#include "tests/support/process_probe.h"
 
 namespace velko {
 namespace {
 
 // The real API with the user locale pinned, so every locale can be tried in one run.
-class PinnedLocale final : public platform::ResourceApi {
+class PinnedLocale final : public platform::ForwardingResourceApi {
  public:
   explicit PinnedLocale(uint32_t lcid) : lcid_(lcid) {}
   uint32_t UserDefaultLcid() override { return lcid_; }
-  bool FileExists(const std::u16string& p) override { return real().FileExists(p); }
-  platform::ModuleHandle LoadLibraryAsDatafile(const std::u16string& p) override {
-    return real().LoadLibraryAsDatafile(p);
-  }
-  int LoadStringFrom(platform::ModuleHandle m, uint32_t id, char16_t* b, int n) override {
-    return real().LoadStringFrom(m, id, b, n);
-  }
-  std::u16string_view StringResource(platform::ModuleHandle m, uint32_t id) override {
-    return real().StringResource(m, id);
-  }
-  void FreeLibrary(platform::ModuleHandle m) override { real().FreeLibrary(m); }
-  std::u16string ComponentFolder() override { return real().ComponentFolder(); }
 
  private:
-  static platform::ResourceApi& real() { return platform::DefaultResourceApi(); }
   uint32_t lcid_;
 };
 
-// Names of the files mapped into this process whose name contains `part`, read
-// from the system's view of the address space rather than from our own counters.
-int MappedFilesNamed(const wchar_t* part) {
-  int count = 0;
-  MEMORY_BASIC_INFORMATION info;
-  for (char* p = nullptr; ::VirtualQuery(p, &info, sizeof info) == sizeof info;
-       p = static_cast<char*>(info.BaseAddress) + info.RegionSize) {
-    if (info.State != MEM_COMMIT || info.AllocationBase != info.BaseAddress) continue;
-    if (info.Type != MEM_MAPPED && info.Type != MEM_IMAGE) continue;
-    wchar_t name[MAX_PATH * 2];
-    if (::GetMappedFileNameW(::GetCurrentProcess(), info.BaseAddress, name, MAX_PATH * 2) && wcsstr(name, part))
-      ++count;
-  }
-  return count;
-}
+using testing::MappedFilesNamed;
 
 TEST(LangSupportWine, LibraryIsMappedWhileReferencedAndUnmappedAfterTheLast) {
   PinnedLocale api(1033);
@@ -119,22 +92,11 @@ TEST(LangSupportWine, TextsEqualTheByteBufferReadingOfLoadStringW) {
 
 TEST(LangSupportWine, ShippedLibrariesHoldTheAboutBoxTexts) {
   // The product's libraries live in bin/, one folder up from the tests.
-  struct BinFolder final : platform::ResourceApi {
+  struct BinFolder final : platform::ForwardingResourceApi {
     uint32_t lcid;
     explicit BinFolder(uint32_t l) : lcid(l) {}
     uint32_t UserDefaultLcid() override { return lcid; }
-    bool FileExists(const std::u16string& p) override { return platform::DefaultResourceApi().FileExists(p); }
-    platform::ModuleHandle LoadLibraryAsDatafile(const std::u16string& p) override {
-      return platform::DefaultResourceApi().LoadLibraryAsDatafile(p);
-    }
-    int LoadStringFrom(platform::ModuleHandle m, uint32_t id, char16_t* b, int n) override {
-      return platform::DefaultResourceApi().LoadStringFrom(m, id, b, n);
-    }
-    std::u16string_view StringResource(platform::ModuleHandle m, uint32_t id) override {
-      return platform::DefaultResourceApi().StringResource(m, id);
-    }
-    void FreeLibrary(platform::ModuleHandle m) override { platform::DefaultResourceApi().FreeLibrary(m); }
-    std::u16string ComponentFolder() override { return platform::DefaultResourceApi().ComponentFolder() + u"\\..\\bin"; }
+    std::u16string ComponentFolder() override { return inner_.ComponentFolder() + u"\\..\\bin"; }
   };
   for (uint32_t lcid : {1033u, 1041u, 1042u, 1028u, 2052u}) {
     BinFolder api(lcid);

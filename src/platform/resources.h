@@ -34,4 +34,25 @@ class ResourceApi {
 // The build's implementation: the real API on Windows, the stand-in natively.
 ResourceApi& DefaultResourceApi();
 
+// Hands every call on to another implementation; a test derives from it to pin
+// one answer (the locale, the folder) and keeps the real behaviour of the rest.
+class ForwardingResourceApi : public ResourceApi {
+ public:
+  explicit ForwardingResourceApi(ResourceApi& inner = DefaultResourceApi()) : inner_(inner) {}
+  uint32_t UserDefaultLcid() override { return inner_.UserDefaultLcid(); }
+  bool FileExists(const std::u16string& path) override { return inner_.FileExists(path); }
+  ModuleHandle LoadLibraryAsDatafile(const std::u16string& path) override { return inner_.LoadLibraryAsDatafile(path); }
+  int LoadStringFrom(ModuleHandle module, uint32_t id, char16_t* buffer, int count) override {
+    return inner_.LoadStringFrom(module, id, buffer, count);
+  }
+  std::u16string_view StringResource(ModuleHandle module, uint32_t id) override {
+    return inner_.StringResource(module, id);
+  }
+  void FreeLibrary(ModuleHandle module) override { inner_.FreeLibrary(module); }
+  std::u16string ComponentFolder() override { return inner_.ComponentFolder(); }
+
+ protected:
+  ResourceApi& inner_;
+};
+
 }  // namespace velko::platform

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/process_probe.h"
+
 #include "system/api_support.h"
 
 namespace velko {
@@ -21,16 +23,7 @@ std::u16string SystemTable(uint32_t code) {
   return text;
 }
 
-// Files mapped into this process whose name holds `part`, as the system sees them.
-int MappedFilesNamed(const wchar_t* part) {
-  int count = 0;
-  MEMORY_BASIC_INFORMATION info;
-  wchar_t name[MAX_PATH * 2];
-  for (char* p = nullptr; ::VirtualQuery(p, &info, sizeof info) == sizeof info; p = static_cast<char*>(info.BaseAddress) + info.RegionSize)
-    count += info.State == MEM_COMMIT && info.AllocationBase == info.BaseAddress &&
-             ::GetMappedFileNameW(::GetCurrentProcess(), info.BaseAddress, name, MAX_PATH * 2) && wcsstr(name, part);
-  return count;
-}
+using testing::MappedFilesNamed;
 
 TEST(GetErrorTextWine, GivesSystemTextsWithoutTheFinalLineBreakAndNothingForUnknownCodes) {
   for (uint32_t code : {5u, 2u, 3u, 87u}) {

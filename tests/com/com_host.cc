@@ -1,7 +1,5 @@
 #include "tests/com/com_host.h"
 
-#include <psapi.h>
-
 #include <gtest/gtest.h>
 
 namespace velko::testing {
@@ -53,20 +51,6 @@ UniqueBstr MakeBstr(const std::u16string& text) {
 
 std::u16string FromBstr(BSTR s) {
   return s ? std::u16string(reinterpret_cast<const char16_t*>(s), ::SysStringLen(s)) : std::u16string();
-}
-
-int MappedFilesNamed(const wchar_t* part) {
-  int count = 0;
-  MEMORY_BASIC_INFORMATION info;
-  for (char* p = nullptr; ::VirtualQuery(p, &info, sizeof info) == sizeof info;
-       p = static_cast<char*>(info.BaseAddress) + info.RegionSize) {
-    if (info.State != MEM_COMMIT || info.AllocationBase != info.BaseAddress) continue;
-    if (info.Type != MEM_MAPPED && info.Type != MEM_IMAGE) continue;
-    wchar_t name[MAX_PATH * 2];
-    if (::GetMappedFileNameW(::GetCurrentProcess(), info.BaseAddress, name, MAX_PATH * 2) && wcsstr(name, part))
-      ++count;
-  }
-  return count;
 }
 
 }  // namespace velko::testing

@@ -9,6 +9,7 @@
 
 #include "component/velko_h.h"
 #include "platform/win32/unique_handle.h"
+#include "tests/support/process_probe.h"
 
 namespace velko::testing {
 
@@ -50,8 +51,5 @@ const ComServer& Server();
 // A BSTR that owns its text (embedded NULs kept).
 UniqueBstr MakeBstr(const std::u16string& text);
 std::u16string FromBstr(BSTR s);
-
-// Number of mapped files in the process whose name contains `part`.
-int MappedFilesNamed(const wchar_t* part);
 
 }  // namespace velko::testing

@@ -23,6 +23,9 @@ keys=("HKCR\\CLSID\\$clsid" "HKCR\\VELKO.CProductInfo" "HKCR\\TypeLib\\$libid" "
 query() { run reg query "$@" 2>/dev/null | tr -d '\r'; }
 exists() { run reg query "$1" >/dev/null 2>&1; }
 
+# The prefix is shared: start from no registration at all (another run or the
+# other architecture may have left one).
+for k in "${keys[@]}"; do run reg delete "$k" /f >/dev/null 2>&1; done
 run regsvr32 /s "$(win "$dll")" || fail "regsvr32 exit $?"
 server=$(query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve | awk -F'REG_SZ' '/REG_SZ/{gsub(/^ +/,"",$2); print $2}')
 [ "$server" = "$(win "$dll")" ] || fail "InprocServer32 is '$server'"
