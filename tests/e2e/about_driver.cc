@@ -43,17 +43,17 @@ bool IsAboutBox(HWND window) {
   return true;
 }
 
+BOOL CALLBACK TakeAboutBox(HWND window, LPARAM found) {
+  if (!IsAboutBox(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 HWND FindAboutBox() {
   HWND found = nullptr;
   WaitUntil(
       [&] {
-        ::EnumWindows(
-            [](HWND w, LPARAM out) -> BOOL {
-              if (!IsAboutBox(w)) return TRUE;
-              *reinterpret_cast<HWND*>(out) = w;
-              return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        ::EnumWindows(TakeAboutBox, reinterpret_cast<LPARAM>(&found));
         return found != nullptr;
       },
       60000);

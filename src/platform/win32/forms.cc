@@ -102,6 +102,9 @@ class DialogSession final : public FormPeer {
   struct Child {
     Control* control;
     HWND hwnd;
+  };
+  struct SharedFont {
+    FontValue value;
     UniqueHFont font;
   };
 
@@ -114,6 +117,8 @@ class DialogSession final : public FormPeer {
   int X(float twips) const { return TwipsToPixels(twips, dpi_x_); }
   int Y(float twips) const { return TwipsToPixels(twips, dpi_y_); }
   UniqueHFont MakeFont(const FontValue& font) const;
+  // One font object per distinct value: most controls share the form's.
+  HFONT FontFor(const FontValue& font);
   void Place(const Child& child) const;
   // Runs an event handler of the form. Nothing may unwind through the system's
   // message dispatch, so a handler's failure ends that handler only.
@@ -129,9 +134,10 @@ class DialogSession final : public FormPeer {
   HWND hwnd_ = nullptr;
   int dpi_x_ = 96;
   int dpi_y_ = 96;
-  UniqueHFont form_font_;
-  // Destroyed after the dialog and its controls, which use the fonts until then.
+  HFONT form_font_ = nullptr;
   std::vector<Child> children_;
+  // Deleted after the dialog and its controls, which use them until then.
+  std::vector<SharedFont> fonts_;
   std::exception_ptr failure_;
 };
 
@@ -148,6 +154,13 @@ UniqueHFont DialogSession::MakeFont(const FontValue& font) const {
   const size_t n = std::min(font.name.size(), static_cast<size_t>(LF_FACESIZE - 1));
   std::copy_n(AsWide(font.name.c_str()), n, lf.lfFaceName);
   return UniqueHFont(::CreateFontIndirectW(&lf));
+}
+
+HFONT DialogSession::FontFor(const FontValue& font) {
+  for (const SharedFont& f : fonts_)
+    if (f.value == font) return f.font.get();
+  fonts_.push_back({font, MakeFont(font)});
+  return fonts_.back().font.get();
 }
 
 void DialogSession::Place(const Child& child) const {
@@ -170,9 +183,8 @@ void DialogSession::CreateChild(Control& control, int id) {
                                 Y(control.Top()), X(control.Width()), Y(control.Height()), hwnd_,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), OwnModule(), nullptr);
   if (!hwnd) ThrowLastError();
-  Child child{&control, hwnd, MakeFont(control.GetFont().value())};
-  ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(child.font.get()), FALSE);
-  children_.push_back(std::move(child));
+  ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.GetFont().value())), FALSE);
+  children_.push_back({&control, hwnd});
 }
 
 void DialogSession::Initialize(HWND hwnd) {
@@ -183,7 +195,7 @@ void DialogSession::Initialize(HWND hwnd) {
   ::ReleaseDC(nullptr, screen);
 
   ::SetWindowTextW(hwnd, AsWide(form_.Caption()));
-  form_font_ = MakeFont(form_.GetFont().value());
+  form_font_ = FontFor(form_.GetFont().value());
 
   // The client area has the form's size; the frame goes round it, centred on the screen.
   RECT frame{0, 0, X(form_.ScaleWidth()), Y(form_.ScaleHeight())};
@@ -246,7 +258,7 @@ void DialogSession::Changed(const Control* control, Property what) {
   if (!hwnd_) return;
   if (!control) {
     if (what == Property::kCaption) ::SetWindowTextW(hwnd_, AsWide(form_.Caption()));
-    if (what == Property::kFont) form_font_ = MakeFont(form_.GetFont().value());
+    if (what == Property::kFont) form_font_ = FontFor(form_.GetFont().value());
     return;
   }
   Child* child = Find(control);
@@ -261,12 +273,10 @@ void DialogSession::Changed(const Control* control, Property what) {
     case Property::kPosition:
       Place(*child);
       break;
-    case Property::kFont: {
-      UniqueHFont font = MakeFont(control->GetFont().value());
-      ::SendMessageW(child->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
-      child->font = std::move(font);  // the old font is deleted once the control no longer uses it
+    case Property::kFont:
+      // The font it had stays with the session, for the controls that still share it.
+      ::SendMessageW(child->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control->GetFont().value())), TRUE);
       break;
-    }
     case Property::kForeColor:
       ::InvalidateRect(child->hwnd, nullptr, TRUE);
       break;
@@ -313,7 +323,7 @@ INT_PTR CALLBACK DialogSession::Proc(HWND hwnd, UINT message, WPARAM wparam, LPA
       return TRUE;
     }
     case WM_GETFONT:
-      ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(session->form_font_.get()));
+      ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(session->form_font_));
       return TRUE;
     case WM_DESTROY:
       // The window goes: the form has no peer any more, whatever ended the loop.

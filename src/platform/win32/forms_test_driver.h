@@ -30,19 +30,18 @@ inline std::wstring ClassOf(HWND window) {
   return name;
 }
 
+inline BOOL CALLBACK TakeVisibleDialog(HWND window, LPARAM found) {
+  if (ClassOf(window) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 // The visible dialog-class window of thread `thread_id`, once there is one.
 inline HWND WaitForDialog(DWORD thread_id, DWORD timeout_ms = 20000) {
   HWND found = nullptr;
   WaitUntil(
       [&] {
-        ::EnumThreadWindows(
-            thread_id,
-            [](HWND w, LPARAM out) -> BOOL {
-              if (ClassOf(w) != L"#32770" || !::IsWindowVisible(w)) return TRUE;
-              *reinterpret_cast<HWND*>(out) = w;
-              return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        ::EnumThreadWindows(thread_id, TakeVisibleDialog, reinterpret_cast<LPARAM>(&found));
         return found != nullptr;
       },
       timeout_ms);
