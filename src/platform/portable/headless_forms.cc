@@ -16,7 +16,6 @@ class HeadlessFormRuntime::Session final : public FormPeer {
 
   Form& form() const { return form_; }
   bool closed() const { return closed_; }
-  std::string focus;
 
  private:
   HeadlessFormRuntime& runtime_;
@@ -26,8 +25,6 @@ class HeadlessFormRuntime::Session final : public FormPeer {
 };
 
 namespace {
-
-bool TakesFocus(const Control& c) { return c.Visible() && c.TabStop(); }
 
 HeadlessFormRuntime::ControlView ViewOf(const Control& c) {
   HeadlessFormRuntime::ControlView v{c.Name(),  c.kind(),  c.Caption(), c.Tag(),       c.Visible(),
@@ -49,13 +46,8 @@ void HeadlessFormRuntime::RunModal(Form& form, WindowHandle owner) {
   // A distinct, never dereferenced handle per showing.
   auto* window = reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(0x10000 + 0x10 * showings.size()));
   Session session(*this, form, window);
-  for (Control* c : form.Controls())
-    if (TakesFocus(*c)) {
-      session.focus = c->Name();
-      break;
-    }
   Showing shown{form.Name(), form.Caption(), form.GetFont().value(), form.ScaleWidth(), form.ScaleHeight(),
-                owner, {}, session.focus};
+                owner, {}};
   for (const Control* c : form.Controls()) shown.controls.push_back(ViewOf(*c));
   showings.push_back(std::move(shown));
 
@@ -91,38 +83,7 @@ void HeadlessFormRuntime::Click(std::string_view control) { Find(control).Click(
 
 void HeadlessFormRuntime::DblClick(std::string_view control) { Find(control).DblClick(); }
 
-void HeadlessFormRuntime::PressEnter() {
-  Session& s = Current();
-  if (!s.focus.empty()) {
-    Control& focused = Find(s.focus);
-    if (focused.kind() == ControlKind::kCommandButton) return focused.Click();
-  }
-  if (CommandButton* b = s.form().DefaultButton(); b && b->Visible()) b->Click();
-}
-
-void HeadlessFormRuntime::PressEscape() {
-  if (CommandButton* b = Current().form().CancelButton(); b && b->Visible()) b->Click();
-}
-
-void HeadlessFormRuntime::PressTab() {
-  Session& s = Current();
-  const auto& controls = s.form().Controls();
-  if (controls.empty()) return;
-  size_t at = 0;
-  while (at < controls.size() && controls[at]->Name() != s.focus) ++at;
-  if (at == controls.size()) at = controls.size() - 1;  // no focus yet: start from the first
-  for (size_t step = 1; step <= controls.size(); ++step) {
-    const Control& next = *controls[(at + step) % controls.size()];
-    if (TakesFocus(next)) {
-      s.focus = next.Name();
-      return;
-    }
-  }
-}
-
 void HeadlessFormRuntime::CloseBox() { Current().form().Unload(); }
-
-const std::string& HeadlessFormRuntime::Focus() const { return Current().focus; }
 
 FormRuntime& DefaultFormRuntime() {
   static HeadlessFormRuntime runtime;

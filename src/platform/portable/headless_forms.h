@@ -1,6 +1,7 @@
 // A forms runtime without windows, for native tests: it records what each
 // showing of a form would put on the screen and lets a test play the user
-// (clicks, keys, the close box) while the form is shown.
+// (clicks and the close box) while the form is shown. The keyboard (Enter,
+// Escape, Tab) is the real dialog manager's business and is tested there.
 #pragma once
 
 #include <functional>
@@ -35,7 +36,6 @@ class HeadlessFormRuntime final : public FormRuntime {
     float scale_width, scale_height;
     WindowHandle owner;
     std::vector<ControlView> controls;  // tab order
-    std::string focus;                  // the control that has the focus; "" for none
     const ControlView& operator[](std::string_view name) const;
   };
 
@@ -55,11 +55,7 @@ class HeadlessFormRuntime final : public FormRuntime {
   // or the control cannot be reached (unknown or hidden).
   void Click(std::string_view control);
   void DblClick(std::string_view control);
-  void PressEnter();   // the focused button, else the default button
-  void PressEscape();  // the cancel button, if there is one
-  void PressTab();     // the focus moves to the next visible tab stop
-  void CloseBox();     // the frame's close box: unloads the form
-  const std::string& Focus() const;
+  void CloseBox();  // the frame's close box: unloads the form
 
  private:
   class Session;
