@@ -35,5 +35,18 @@ velko_prefix() {
   ) 9>"$WINEPREFIX.lock"
 }
 
+# Xvfb runs no window manager: Wine then draws the frames itself (Managed=N),
+# which also spares the two seconds it otherwise waits for a manager whenever a
+# framed window closes. With a real display the desktop's manager is used.
+velko_window_manager() {
+  local want=Y marker
+  [ "$DISPLAY" = ":87" ] && want=N
+  marker="$WINEPREFIX/.velko-managed-$want"
+  [ -f "$marker" ] && return 0
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$want" /f >/dev/null 2>&1 &&
+    rm -f "$WINEPREFIX"/.velko-managed-* && touch "$marker"
+}
+
 velko_display
 velko_prefix
+velko_window_manager
