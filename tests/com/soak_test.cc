@@ -1,5 +1,6 @@
-// Soak: thousands of create/release cycles, on one thread and on four apartment
-// threads at once, must leave the process as they found it: the same handles,
+// Soak: thousands of create/release cycles and a thousand About boxes shown and
+// closed, on one thread and on four apartment threads at once, must leave the
+// process as they found it: the same handles, windows,
 // GDI and USER objects and modules, and private bytes within a bound far below
 // what one leaked allocation per cycle would add.
 #include <windows.h>
@@ -7,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
+#include "platform/win32/forms_test_driver.h"
 #include "tests/com/com_host.h"
 #include "tests/com/soak.h"
 
@@ -46,11 +49,70 @@ TEST(Soak, FourApartmentThreadsAtOnceLeaveNothingBehind) {
     for (int t = 0; t < 4; ++t) threads.emplace_back(CreateReleaseCycles, cycles);
     for (auto& t : threads) t.join();
   };
-  run_four(1000);  // warm-up: each thread's heap and state come and go once
+  run_four(kCycles / 4);  // warm-up: a full round, until the heaps stop growing
   const ProcessSample before = ProcessSample::Take();
   run_four(kCycles / 4);
   const ProcessSample after = ProcessSample::Take();
   ExpectNoGrowth(before, after, kCycles);
+}
+
+constexpr int kShows = 1000;
+
+BOOL CALLBACK CloseVisibleDialog(HWND window, LPARAM closed) {
+  if (forms::testing::ClassOf(window) == L"#32770" && ::IsWindowVisible(window)) {
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    ++*reinterpret_cast<int*>(closed);
+  }
+  return TRUE;
+}
+
+// Shows the About box `shows` times on this thread while a second thread plays
+// the user who closes each box as soon as it is up.
+void ShowCloseCycles(int shows) {
+  Apartment apartment;
+  auto object = Server().Create();
+  ASSERT_TRUE(object);
+  UniqueBstr name = MakeBstr(u"Soak product");
+  object->put_ProductName(name.get());
+  object->put_EULAPath(name.get());
+  object->AddURL(name.get(), name.get());
+  const DWORD shower = ::GetCurrentThreadId();
+  std::atomic<bool> done{false};
+  std::thread user([&] {
+    int closed = 0;
+    while (!done) {
+      ::EnumThreadWindows(shower, CloseVisibleDialog, reinterpret_cast<LPARAM>(&closed));
+      ::Sleep(1);
+    }
+  });
+  for (int i = 0; i < shows; ++i) {
+    VARIANT_BOOL result = VARIANT_TRUE;
+    ASSERT_EQ(object->ShowAboutBox(&result), S_OK) << "show " << i;
+    ASSERT_EQ(result, VARIANT_FALSE);
+  }
+  done = true;
+  user.join();
+}
+
+TEST(Soak, AboutBoxShowAndCloseLeavesNothingBehind) {
+  ShowCloseCycles(50);  // warm-up: fonts, cursor, window classes
+  const ProcessSample before = ProcessSample::Take();
+  ShowCloseCycles(kShows);
+  const ProcessSample after = ProcessSample::Take();
+  ExpectNoGrowth(before, after, kShows);
+}
+
+TEST(Soak, AboutBoxesOnFourApartmentThreadsAtOnceLeaveNothingBehind) {
+  auto run_four = [](int shows) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) threads.emplace_back(ShowCloseCycles, shows);
+    for (auto& t : threads) t.join();
+  };
+  run_four(25);
+  const ProcessSample before = ProcessSample::Take();
+  run_four(kShows / 4);
+  const ProcessSample after = ProcessSample::Take();
+  ExpectNoGrowth(before, after, kShows);
 }
 
 }  // namespace
