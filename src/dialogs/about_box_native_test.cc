@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "platform/error.h"
@@ -362,6 +363,40 @@ TEST_F(AboutBoxTest, ShowingTheBoxWhileItIsShownFailsWith400) {
   EXPECT_EQ(number, forms::kErrAlreadyShownModally);
   EXPECT_EQ(description, u"Form already displayed; can't show modally");
   EXPECT_EQ(ui.showings.size(), 1u);
+}
+
+}  // namespace
+}  // namespace velko
+
+namespace velko {
+namespace {
+
+// Random link lists, dense in "|" and empty pieces, against a plain reading of
+// the rules: each entry splits at its bars into the address (first piece) and
+// the shown text (second piece, "" when missing); the label keeps the first link
+// whose text is not empty, and an empty text still sets the address.
+TEST_F(AboutBoxTest, LinksFuzzMatchTheFirstNonEmptyTextRule) {
+  std::mt19937 rng(4242);
+  const char16_t alphabet[] = {u'|', u'|', u'a', u'b', u' ', u'\0'};
+  std::uniform_int_distribution<size_t> pick(0, std::size(alphabet) - 1), count(0, 4), length(0, 6);
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<std::u16string> links(count(rng));
+    std::u16string caption, tag;
+    for (auto& entry : links) {
+      for (size_t n = length(rng); n > 0; --n) entry.push_back(alphabet[pick(rng)]);
+      const size_t bar = entry.find(u'|');
+      const std::u16string href = entry.substr(0, bar);
+      const std::u16string text =
+          bar == std::u16string::npos ? u"" : entry.substr(bar + 1, entry.find(u'|', bar + 1) - bar - 1);
+      if (caption.empty()) {
+        caption = text;
+        tag = href;
+      }
+    }
+    const auto& shown = Show(PressOK, &links);
+    ASSERT_EQ(shown["url1"].caption, caption) << "round " << round;
+    ASSERT_EQ(shown["url1"].tag, tag) << "round " << round;
+  }
 }
 
 }  // namespace
