@@ -1,7 +1,10 @@
 #include "dialogs/about_box.h"
 
+#include <cmath>
+
 #include "dialogs/shell_open.h"
 #include "localization/locale_fonts.h"
+#include "platform/component_file.h"
 #include "platform/text.h"
 
 namespace velko {
@@ -45,6 +48,22 @@ void ResumeNext(Step&& step) noexcept {
 
 // Product names and link texts are not accelerators: an "&" in them is shown.
 constexpr bool kShowAmpersands = false;
+
+// A message box's separator line, so that a pasted box reads like a pasted message box.
+constexpr std::u16string_view kRule = u"---------------------------";
+
+std::u16string Decimal(long long value) { return FromUtf8(std::to_string(value)); }
+
+// Font sizes as people write them: 8, 8.5, 8.25.
+std::u16string Points(float size) {
+  const long long hundredths = std::llround(static_cast<double>(size) * 100);
+  std::u16string text = Decimal(hundredths / 100);
+  if (const long long fraction = hundredths % 100; fraction != 0)
+    text += u"." + Decimal(fraction / 10) + (fraction % 10 ? Decimal(fraction % 10) : u"");
+  return text;
+}
+
+std::u16string FileNameOf(const std::u16string& path) { return path.substr(path.find_last_of(u"\\/") + 1); }
 
 }  // namespace
 
@@ -103,6 +122,32 @@ void AboutBoxForm::AddURL(std::u16string_view HREF, std::u16string_view DisplayT
   if (!url1.Caption().empty()) return;
   url1.SetCaption(std::u16string(DisplayText));
   url1.SetTag(std::u16string(HREF));
+}
+
+std::u16string AboutBoxForm::ClipboardText() {
+  std::u16string text;
+  auto line = [&text](std::u16string_view part) { text.append(part).append(u"\r\n"); };
+  line(kRule);
+  line(Caption());
+  line(kRule);
+  line(lblProductName.Caption());
+  line(lblCopyright.Caption());
+  if (!url1.Caption().empty() || !url1.Tag().empty())
+    line(url1.Caption() + (url1.Caption().empty() || url1.Tag().empty() ? u"" : u" ") +
+         (url1.Tag().empty() ? u"" : u"<" + url1.Tag() + u">"));
+  line(kRule);
+  const platform::ComponentFileFacts file = platform::ComponentFile();
+  const std::u16string& library = lang_.LangLibPath();
+  const forms::FontValue& font = GetFont().value();
+  line(u"File: " + file.name);
+  line(u"File version: " + (file.version.empty() ? u"none" : file.version));
+  line(u"Architecture: " + file.architecture);
+  line(u"Language library: " + (library.empty() ? u"none" : FileNameOf(library)));
+  line(u"User locale: " + Decimal(platform_.locale.UserDefaultLcid()));
+  line(u"Dialog font: " + font.name + u", " + Points(font.size) + u" pt");
+  line(u"DPI: " + Decimal(Dpi()));
+  line(kRule);
+  return text;
 }
 
 void AboutBoxForm::cmdOK_Click() { Unload(); }

@@ -6,7 +6,8 @@
 // EULA button. Its captions come from the language library (texts 2, 12, 14 and
 // 44, with every "%1" of text 2 replaced by the product name) and its fonts from
 // the user's locale. OK (the default button) or the frame's close box unloads
-// it; Escape does nothing. Every showing loads it afresh from its design.
+// it; Escape does nothing; Ctrl+C copies its text and the component's facts.
+// Every showing loads it afresh from its design.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +57,15 @@ class AboutBoxForm final : public forms::Form {
   // the first link with a non-empty text stays, and a link with an empty text
   // only sets the tag, for the next link to replace.
   void AddURL(std::u16string_view HREF, std::u16string_view DisplayText);
+
+  // What Ctrl+C copies, lines ended by CR LF, between separator lines as in a
+  // message box: the caption; the two labels and the link (its text, then its
+  // address in <>; no line when both are empty) as the box shows them; then the
+  // facts a support person asks for: the component's file name, file version
+  // ("none" without one) and architecture, the file name of the language
+  // library held ("none"), the user locale (decimal LCID), the form's face and
+  // size in points, and the DPI the box is shown at.
+  std::u16string ClipboardText() override;
 
   // Event handlers.
   void cmdOK_Click();            // unloads the form

@@ -23,6 +23,7 @@ void LangSupport::LoadLangLibrary(const std::u16string& base_name) noexcept {
     std::u16string path = prefix + lcid + u".DLL";
     if (!api_.FileExists(path)) path = prefix + u"1033.DLL";
     hLangLib_ = api_.LoadLibraryAsDatafile(path);
+    if (hLangLib_) lang_lib_path_ = std::move(path);
   } catch (...) {
     // Every failure here means "no library": texts come back empty.
   }
@@ -32,6 +33,7 @@ void LangSupport::FreeLangLibrary() noexcept {
   if (--LangLibRefCount_ <= 0 && hLangLib_) {
     api_.FreeLibrary(hLangLib_);
     hLangLib_ = nullptr;
+    lang_lib_path_.clear();
   }
 }
 

@@ -33,10 +33,13 @@ class LangSupport {
 
   platform::ModuleHandle hLangLib() const { return hLangLib_; }
   int32_t LangLibRefCount() const { return LangLibRefCount_; }
+  // The path that the held library was loaded from; empty while none is held.
+  const std::u16string& LangLibPath() const { return lang_lib_path_; }
 
  private:
   platform::ResourceApi& api_;
   platform::ModuleHandle hLangLib_ = nullptr;
+  std::u16string lang_lib_path_;
   int32_t LangLibRefCount_ = 0;
 };
 

@@ -28,12 +28,13 @@ TEST_F(LangSupportTest, ChoosesTheLibraryOfTheUserLocaleOrTheEnglishFallback) {
     bool have_locale_file;
     bool file_test_works;
     const char16_t* expected;
+    const char16_t* file;  // the library held
   } cases[] = {
-      {1041, true, true, u"ja"},
-      {1041, false, true, u"en"},
-      {1042, false, true, u"en"},
-      {1041, true, false, u"en"},  // the existence test failing selects the fallback
-      {1033, true, true, u"en"},
+      {1041, true, true, u"ja", u"VELKORes1041.DLL"},
+      {1041, false, true, u"en", u"VELKORes1033.DLL"},
+      {1042, false, true, u"en", u"VELKORes1033.DLL"},
+      {1041, true, false, u"en", u"VELKORes1033.DLL"},  // the existence test failing selects the fallback
+      {1033, true, true, u"en", u"VELKORes1033.DLL"},
   };
   for (const Case& c : cases) {
     api.files.clear();
@@ -44,6 +45,7 @@ TEST_F(LangSupportTest, ChoosesTheLibraryOfTheUserLocaleOrTheEnglishFallback) {
     LangSupport lang(api);
     lang.LoadLangLibrary(u"VELKORes");
     EXPECT_EQ(lang.GetLangString(1), c.expected) << "lcid " << c.lcid;
+    EXPECT_EQ(lang.LangLibPath(), dir + u"\\" + c.file) << "lcid " << c.lcid;
     lang.FreeLangLibrary();
   }
 }
@@ -67,6 +69,7 @@ TEST_F(LangSupportTest, NoLibraryGivesEmptyTextsAndNoError) {
   EXPECT_EQ(lang.GetLangString(1), u"");  // before any load
   lang.LoadLangLibrary(u"VELKORes");
   EXPECT_EQ(lang.hLangLib(), nullptr);
+  EXPECT_EQ(lang.LangLibPath(), u"") << "the fallback was tried but not loaded";
   EXPECT_EQ(lang.GetLangString(1), u"");
   lang.FreeLangLibrary();
   EXPECT_EQ(api.open_modules, 0);
@@ -86,6 +89,7 @@ TEST_F(LangSupportTest, LoadsOnFirstReferenceAndUnloadsOnLast) {
   lang.FreeLangLibrary();
   EXPECT_EQ(api.open_modules, 0);
   EXPECT_EQ(lang.GetLangString(1), u"");
+  EXPECT_EQ(lang.LangLibPath(), u"");
   // A new first reference reads the locale again.
   AddLibrary(1041, u"ja");
   api.lcid = 1041;

@@ -212,6 +212,8 @@ class FormPeer {
  public:
   virtual ~FormPeer() = default;
   virtual WindowHandle Window() const = 0;
+  // The pixels per inch that the window's twips are converted with.
+  virtual int Dpi() const = 0;
   // A property of the form (control == nullptr) or of one of its controls changed.
   virtual void Changed(const Control* control, Property what) = 0;
   // The form unloads: end the modal loop and take the window down.
@@ -224,6 +226,7 @@ class FormRuntime {
   // Builds the window of `form` from its current properties, shows it modally
   // (the owner, if any, disabled meanwhile) and returns when the form unloads or
   // its window is gone. While the window exists the runtime is the form's peer.
+  // Ctrl+C in the window puts the form's ClipboardText on the clipboard.
   virtual void RunModal(Form& form, WindowHandle owner) = 0;
 };
 
@@ -263,6 +266,12 @@ class Form {
   bool IsShown() const { return peer_ != nullptr; }
   // The form's window while it is shown, else nullptr.
   WindowHandle hWnd() const { return peer_ ? peer_->Window() : nullptr; }
+  // The pixels per inch of the shown form's window; 0 when it is not shown.
+  int Dpi() const { return peer_ ? peer_->Dpi() : 0; }
+
+  // The text that Ctrl+C in the shown form puts on the clipboard, as a message
+  // box offers its text. Empty (this default) leaves the clipboard alone.
+  virtual std::u16string ClipboardText() { return {}; }
 
   // Nothing when loaded; otherwise every property goes back to its design value
   // and Form_Load runs. An error that Form_Load lets out reaches the caller, with

@@ -30,6 +30,7 @@ class ScriptedRuntime final : public FormRuntime, public FormPeer {
     form.SetPeer(nullptr);
   }
   WindowHandle Window() const override { return reinterpret_cast<WindowHandle>(0x4242); }
+  int Dpi() const override { return 96; }
   void Changed(const Control* c, Property what) override { changes.emplace_back(c ? c->Name() : "", what); }
   void Close() override { closed = true; }
 };

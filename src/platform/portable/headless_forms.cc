@@ -9,6 +9,7 @@ class HeadlessFormRuntime::Session final : public FormPeer {
   Session(HeadlessFormRuntime& runtime, Form& form, WindowHandle window)
       : runtime_(runtime), form_(form), window_(window) {}
   WindowHandle Window() const override { return window_; }
+  int Dpi() const override { return runtime_.dpi; }
   void Changed(const Control* control, Property what) override {
     runtime_.changes.emplace_back(control ? control->Name() : std::string(), what);
   }
@@ -84,6 +85,11 @@ void HeadlessFormRuntime::Click(std::string_view control) { Find(control).Click(
 void HeadlessFormRuntime::DblClick(std::string_view control) { Find(control).DblClick(); }
 
 void HeadlessFormRuntime::CloseBox() { Current().form().Unload(); }
+
+void HeadlessFormRuntime::CtrlC() {
+  std::u16string text = Current().form().ClipboardText();
+  if (!text.empty()) clipboard = std::move(text);
+}
 
 FormRuntime& DefaultFormRuntime() {
   static HeadlessFormRuntime runtime;

@@ -1,7 +1,8 @@
 // A forms runtime without windows, for native tests: it records what each
 // showing of a form would put on the screen and lets a test play the user
-// (clicks and the close box) while the form is shown. The keyboard (Enter,
-// Escape, Tab) is the real dialog manager's business and is tested there.
+// (clicks, the close box, Ctrl+C) while the form is shown. The rest of the
+// keyboard (Enter, Escape, Tab) is the real dialog manager's business and is
+// tested there.
 #pragma once
 
 #include <functional>
@@ -43,6 +44,10 @@ class HeadlessFormRuntime final : public FormRuntime {
   // Property changes that reached the shown window: control name ("" for the
   // form) and property.
   std::vector<std::pair<std::string, Property>> changes;
+  // The pixels per inch that windows are shown at.
+  int dpi = 96;
+  // What the clipboard holds: the last text that Ctrl+C put there.
+  std::u16string clipboard;
 
   // Plays the user while a form is shown. It has to end the showing (a button
   // that unloads the form, the close box); a form left open makes RunModal throw
@@ -56,6 +61,7 @@ class HeadlessFormRuntime final : public FormRuntime {
   void Click(std::string_view control);
   void DblClick(std::string_view control);
   void CloseBox();  // the frame's close box: unloads the form
+  void CtrlC();     // copies the form's ClipboardText, unless it is empty
 
  private:
   class Session;

@@ -5,20 +5,29 @@
 // with a font of its own. The dialog manager would create a template's font with
 // the default character set, which loses the locale's charset, so the form keeps
 // its own HFONT too and answers WM_GETFONT with it.
+//
+// Twips become pixels at the DPI of the window, so the box keeps its size in
+// inches on any display. The dialog runs in the activation context of the
+// module's own manifest, which asks for common controls 6: the box has the
+// visual styles of the system whatever the host's manifest says.
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
 
 #include "platform/error.h"
 #include "platform/forms.h"
+#include "platform/win32/own_module.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace velko::forms {
 namespace {
+
+using platform::OwnModule;
 
 // Control identifiers start clear of IDOK (1) and IDCANCEL (2), which the
 // dialog manager sends for Enter without a default button and for Escape.
@@ -31,11 +40,62 @@ constexpr int kPointingHandCursorId = 201;
 constexpr DWORD kFrameStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE;
 constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
-HMODULE OwnModule() {
-  HMODULE module = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&OwnModule), &module);
-  return module;
+// Marks the dialog of a form and holds its session, for the keyboard filter.
+constexpr wchar_t kSessionProperty[] = L"VELKO.FormSession";
+
+// How often a copy tries to open the clipboard that another program has open
+// for a moment (Wine's X11 bridge opens it to pass selections on), 10 ms apart.
+constexpr int kClipboardAttempts = 10;
+
+// The activation context of the module's manifest resource (common controls 6),
+// made once and released when the module unloads. Invalid where the module has
+// no manifest (a test program without one): dialogs then get the thread's own
+// context, as before.
+HANDLE CommonControlsContext() {
+  static const UniqueActCtx context = [] {
+    ACTCTXW request{};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.hModule = OwnModule();
+    request.lpResourceName = ISOLATIONAWARE_MANIFEST_RESOURCE_ID;
+    return UniqueActCtx(::CreateActCtxW(&request));
+  }();
+  return context.get();
+}
+
+template <typename Function>
+Function SystemFunction(HMODULE module, const char* name) {
+  // Through void (*)(): the one function type that casts to any other without a warning.
+  return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name))) : nullptr;
+}
+
+// The pixels per inch of `window`, asked the newest way the system knows:
+// GetDpiForWindow (Windows 10) answers for the window's own DPI awareness and
+// monitor, GetDpiForMonitor (Windows 8.1) for its monitor, and before them the
+// screen has one DPI. A host that is not DPI-aware gets 96 from each, and the
+// system scales its windows.
+int WindowDpi(HWND window) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const auto get_dpi_for_window =
+      SystemFunction<GetDpiForWindowFunction>(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+  if (get_dpi_for_window)
+    if (const UINT dpi = get_dpi_for_window(window)) return static_cast<int>(dpi);
+
+  // shcore is not in every process: held for this call only.
+  UniqueHModule shcore(::LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+  if (const auto get_dpi_for_monitor = SystemFunction<GetDpiForMonitorFunction>(shcore.get(), "GetDpiForMonitor")) {
+    UINT x = 0, y = 0;
+    if (SUCCEEDED(get_dpi_for_monitor(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), kEffectiveDpi, &x, &y)) &&
+        y > 0)
+      return static_cast<int>(y);
+  }
+
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
 std::u16string SystemErrorText(DWORD code) {
@@ -84,6 +144,13 @@ class DialogSession final : public FormPeer {
 
   void Run(WindowHandle owner) {
     const std::vector<WORD> frame = FrameTemplate();
+    // Active from the dialog's creation to the end of its modal loop, so the
+    // controls and everything their handlers create are common controls 6.
+    ScopedActCtxActivation visual_styles(CommonControlsContext());
+    // Keys reach the dialog manager's loop, not the dialog procedure; its
+    // message filter is where Ctrl+C can be seen.
+    UniqueHHook keyboard(::SetWindowsHookExW(WH_MSGFILTER, &DialogSession::KeyboardFilter, nullptr,
+                                             ::GetCurrentThreadId()));
     const INT_PTR result =
         ::DialogBoxIndirectParamW(OwnModule(), reinterpret_cast<const DLGTEMPLATE*>(frame.data()),
                                   static_cast<HWND>(owner), &DialogSession::Proc, reinterpret_cast<LPARAM>(this));
@@ -93,6 +160,7 @@ class DialogSession final : public FormPeer {
 
   // FormPeer
   WindowHandle Window() const override { return hwnd_; }
+  int Dpi() const override { return dpi_; }
   void Changed(const Control* control, Property what) override;
   void Close() override {
     if (hwnd_) ::EndDialog(hwnd_, 0);
@@ -109,13 +177,19 @@ class DialogSession final : public FormPeer {
   };
 
   static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK KeyboardFilter(int code, WPARAM wparam, LPARAM lparam);
   void Initialize(HWND hwnd);
+  // Sizes the frame round a client area of the form's size, centred on the screen.
+  void FitFrame();
+  // Lays the controls out again at `dpi`, with fonts of that size, in the frame `suggested`.
+  void Rescale(int dpi, const RECT& suggested);
+  void CopyToClipboard() noexcept;
   void CreateChild(Control& control, int id);
   INT_PTR OnCommand(int id, int code);
   Child* Find(HWND hwnd);
   Child* Find(const Control* control);
-  int X(float twips) const { return TwipsToPixels(twips, dpi_x_); }
-  int Y(float twips) const { return TwipsToPixels(twips, dpi_y_); }
+  int X(float twips) const { return TwipsToPixels(twips, dpi_); }
+  int Y(float twips) const { return TwipsToPixels(twips, dpi_); }
   UniqueHFont MakeFont(const FontValue& font) const;
   // One font object per distinct value: most controls share the form's.
   HFONT FontFor(const FontValue& font);
@@ -132,8 +206,7 @@ class DialogSession final : public FormPeer {
 
   Form& form_;
   HWND hwnd_ = nullptr;
-  int dpi_x_ = 96;
-  int dpi_y_ = 96;
+  int dpi_ = USER_DEFAULT_SCREEN_DPI;
   HFONT form_font_ = nullptr;
   std::vector<Child> children_;
   // Deleted after the dialog and its controls, which use them until then.
@@ -143,7 +216,7 @@ class DialogSession final : public FormPeer {
 
 UniqueHFont DialogSession::MakeFont(const FontValue& font) const {
   LOGFONTW lf{};
-  lf.lfHeight = -TwipsToPixels(font.size * 20, dpi_y_);  // 20 twips to the point
+  lf.lfHeight = -Y(font.size * 20);  // 20 twips to the point
   lf.lfWeight = font.weight();
   lf.lfUnderline = font.underline ? TRUE : FALSE;
   lf.lfCharSet = static_cast<BYTE>(font.charset);
@@ -187,24 +260,35 @@ void DialogSession::CreateChild(Control& control, int id) {
   children_.push_back({&control, hwnd});
 }
 
+void DialogSession::FitFrame() {
+  const int client_width = X(form_.ScaleWidth());
+  const int client_height = Y(form_.ScaleHeight());
+  RECT frame{0, 0, client_width, client_height};
+  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongW(hwnd_, GWL_EXSTYLE)));
+  int width = frame.right - frame.left;
+  int height = frame.bottom - frame.top;
+  for (int pass = 0; pass < 2; ++pass) {
+    ::SetWindowPos(hwnd_, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    // AdjustWindowRectEx knows the frame at the system's DPI only; a window of
+    // another DPI has a frame of another size, measured now and made up for.
+    RECT client;
+    ::GetClientRect(hwnd_, &client);
+    if (client.right == client_width && client.bottom == client_height) break;
+    width += client_width - client.right;
+    height += client_height - client.bottom;
+  }
+}
+
 void DialogSession::Initialize(HWND hwnd) {
   hwnd_ = hwnd;
-  HDC screen = ::GetDC(nullptr);
-  dpi_x_ = ::GetDeviceCaps(screen, LOGPIXELSX);
-  dpi_y_ = ::GetDeviceCaps(screen, LOGPIXELSY);
-  ::ReleaseDC(nullptr, screen);
+  dpi_ = WindowDpi(hwnd);
+  ::SetPropW(hwnd, kSessionProperty, this);
 
   ::SetWindowTextW(hwnd, AsWide(form_.Caption()));
   form_font_ = FontFor(form_.GetFont().value());
-
-  // The client area has the form's size; the frame goes round it, centred on the screen.
-  RECT frame{0, 0, X(form_.ScaleWidth()), Y(form_.ScaleHeight())};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_EXSTYLE)));
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  ::SetWindowPos(hwnd, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  FitFrame();
 
   // Created in tab order, so the dialog manager's tabbing follows it.
   const std::vector<Control*>& controls = form_.Controls();
@@ -233,6 +317,62 @@ DialogSession::Child* DialogSession::Find(const Control* control) {
   for (Child& c : children_)
     if (c.control == control) return &c;
   return nullptr;
+}
+
+void DialogSession::Rescale(int dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  // Fonts of the new size; the old ones are deleted at the end, when no control uses them any more.
+  std::vector<SharedFont> old_fonts = std::move(fonts_);
+  fonts_.clear();
+  form_font_ = FontFor(form_.GetFont().value());
+  for (const Child& child : children_) {
+    ::SendMessageW(child.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(child.control->GetFont().value())), FALSE);
+    Place(child);
+  }
+  // The frame that the system suggests keeps the box where it is; another one
+  // could bring it back to the first monitor and start over.
+  ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void DialogSession::CopyToClipboard() noexcept {
+  std::u16string text;
+  Raise([&] { text = form_.ClipboardText(); });
+  if (text.empty()) return;
+  // The text and its NUL, in memory that the clipboard owns once it takes it.
+  const size_t bytes = (text.size() + 1) * sizeof(char16_t);
+  UniqueHGlobal memory(::GlobalAlloc(GMEM_MOVEABLE, bytes));
+  void* data = memory ? ::GlobalLock(memory.get()) : nullptr;
+  if (!data) return;
+  std::memcpy(data, text.c_str(), bytes);
+  ::GlobalUnlock(memory.get());
+  for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
+    // Opened by the box, so that the box is the clipboard's owner after EmptyClipboard.
+    ScopedClipboard clipboard(hwnd_);
+    if (clipboard.is_open()) {
+      if (::EmptyClipboard() && ::SetClipboardData(CF_UNICODETEXT, memory.get())) memory.release();
+      return;
+    }
+    ::Sleep(10);
+  }
+}
+
+LRESULT CALLBACK DialogSession::KeyboardFilter(int code, WPARAM wparam, LPARAM lparam) {
+  // Modal dialog loops pass every message here first (IsDialogMessage calls
+  // CallMsgFilter with MSGF_DIALOGBOX). Ctrl with Alt is AltGr on many keyboards,
+  // which types a character rather than a command.
+  if (code == MSGF_DIALOGBOX) {
+    const MSG& msg = *reinterpret_cast<const MSG*>(lparam);
+    if (msg.message == WM_KEYDOWN && msg.wParam == 'C' && ::GetKeyState(VK_CONTROL) < 0 &&
+        ::GetKeyState(VK_MENU) >= 0) {
+      if (auto* session = static_cast<DialogSession*>(::GetPropW(::GetAncestor(msg.hwnd, GA_ROOT), kSessionProperty))) {
+        session->CopyToClipboard();
+        return TRUE;  // taken: the control with the focus does not get the key
+      }
+    }
+  }
+  return ::CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 INT_PTR DialogSession::OnCommand(int id, int code) {
@@ -325,8 +465,13 @@ INT_PTR CALLBACK DialogSession::Proc(HWND hwnd, UINT message, WPARAM wparam, LPA
     case WM_GETFONT:
       ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(session->form_font_));
       return TRUE;
+    case WM_DPICHANGED:
+      // Sent to windows of hosts that are aware of each monitor's DPI, when the box moves to another one.
+      session->Rescale(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return TRUE;
     case WM_DESTROY:
       // The window goes: the form has no peer any more, whatever ended the loop.
+      ::RemovePropW(hwnd, kSessionProperty);
       session->form_.DropPeer(session);
       session->hwnd_ = nullptr;
       return FALSE;

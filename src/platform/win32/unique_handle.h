@@ -79,6 +79,19 @@ struct SafeArrayTraits {
   static SAFEARRAY* Invalid() { return nullptr; }
   static void Close(SAFEARRAY* a) { ::SafeArrayDestroy(a); }
 };
+struct ActCtxTraits {
+  // CreateActCtxW's failure value is not null.
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { ::ReleaseActCtx(h); }
+};
+struct HHookTraits {
+  static HHOOK Invalid() { return nullptr; }
+  static void Close(HHOOK h) { ::UnhookWindowsHookEx(h); }
+};
+struct HGlobalTraits {
+  static HGLOBAL Invalid() { return nullptr; }
+  static void Close(HGLOBAL h) { ::GlobalFree(h); }
+};
 
 using UniqueHKey = UniqueResource<HKEY, HKeyTraits>;
 using UniqueHModule = UniqueResource<HMODULE, HModuleTraits>;
@@ -88,6 +101,44 @@ using UniqueBstr = UniqueResource<BSTR, BstrTraits>;
 using UniqueHFont = UniqueResource<HFONT, HFontTraits>;
 using UniqueHCursor = UniqueResource<HCURSOR, HCursorTraits>;
 using UniqueSafeArray = UniqueResource<SAFEARRAY*, SafeArrayTraits>;
+using UniqueActCtx = UniqueResource<HANDLE, ActCtxTraits>;
+using UniqueHHook = UniqueResource<HHOOK, HHookTraits>;
+using UniqueHGlobal = UniqueResource<HGLOBAL, HGlobalTraits>;
+
+// An activation context made the thread's active one for the lifetime of this
+// object. An invalid context (or a failed activation) leaves the thread as it is.
+class ScopedActCtxActivation {
+ public:
+  explicit ScopedActCtxActivation(HANDLE context) noexcept {
+    if (context != INVALID_HANDLE_VALUE && context != nullptr) active_ = ::ActivateActCtx(context, &cookie_) != FALSE;
+  }
+  ScopedActCtxActivation(const ScopedActCtxActivation&) = delete;
+  ScopedActCtxActivation& operator=(const ScopedActCtxActivation&) = delete;
+  ~ScopedActCtxActivation() {
+    if (active_) ::DeactivateActCtx(0, cookie_);
+  }
+  bool active() const noexcept { return active_; }
+
+ private:
+  ULONG_PTR cookie_ = 0;
+  bool active_ = false;
+};
+
+// The clipboard, opened by `owner` for the lifetime of this object when it could
+// be opened at all (another window may hold it).
+class ScopedClipboard {
+ public:
+  explicit ScopedClipboard(HWND owner) noexcept : open_(::OpenClipboard(owner) != FALSE) {}
+  ScopedClipboard(const ScopedClipboard&) = delete;
+  ScopedClipboard& operator=(const ScopedClipboard&) = delete;
+  ~ScopedClipboard() {
+    if (open_) ::CloseClipboard();
+  }
+  bool is_open() const noexcept { return open_; }
+
+ private:
+  bool open_;
+};
 
 // A counted COM reference (IUnknown-derived T).
 template <typename T>

@@ -1,0 +1,45 @@
+#include "platform/component_file.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+#include "platform/win32/own_module.h"
+#include "platform/win32/wide.h"
+
+namespace velko::platform {
+namespace {
+
+std::u16string FileVersion(const std::u16string& path) {
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(AsWide(path), &ignored);
+  if (size == 0) return {};
+  std::vector<BYTE> block(size);
+  if (!::GetFileVersionInfoW(AsWide(path), 0, size, block.data())) return {};
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
+      length < sizeof *fixed)
+    return {};
+  const DWORD parts[] = {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                         HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
+  std::string text;
+  for (DWORD part : parts) text += (text.empty() ? "" : ".") + std::to_string(part);
+  return FromUtf8(text);
+}
+
+}  // namespace
+
+ComponentFileFacts ComponentFile() {
+  ComponentFileFacts facts;
+  facts.architecture = sizeof(void*) == 8 ? u"x64" : u"x86";
+  const std::u16string path = OwnModulePath();
+  if (path.empty()) return facts;
+  facts.name = path.substr(path.find_last_of(u"\\/") + 1);  // npos + 1 is 0: no folder at all
+  facts.version = FileVersion(path);
+  return facts;
+}
+
+}  // namespace velko::platform

@@ -1,0 +1,34 @@
+// The module that holds the calling code: VELKO.dll in the product, the test
+// program when the platform layer is linked into one.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/win32/wide.h"
+
+namespace velko::platform {
+
+inline HMODULE OwnModule() {
+  HMODULE module = nullptr;
+  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&OwnModule), &module);
+  return module;
+}
+
+// The full path of OwnModule's file; empty when it cannot be had.
+inline std::u16string OwnModulePath() {
+  std::u16string path(MAX_PATH, u'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(OwnModule(), AsWide(path.data()), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);  // cut at the buffer's end: try a larger one
+  }
+}
+
+}  // namespace velko::platform
