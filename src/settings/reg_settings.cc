@@ -30,10 +30,9 @@ constexpr OpenFailures kSaveStringFailures{false, false, false};
 constexpr OpenFailures kSaveDWordFailures{false, true, true};
 
 // "" and "*" both stand for the key's default (unnamed) value.
-const std::u16string& ValueName(const std::u16string& key) {
-  static const std::u16string kDefaultValue;
-  return key == u"*" ? kDefaultValue : key;
-}
+const std::u16string kDefaultValueName;
+
+const std::u16string& ValueName(const std::u16string& key) { return key == u"*" ? kDefaultValueName : key; }
 
 // Characters of `bytes` of string data without its terminator: bytes / 2 - 1,
 // where an odd count's half rounds to even, as automation's conversion of a

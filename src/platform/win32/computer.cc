@@ -17,11 +17,12 @@ class Win32ComputerApi final : public ComputerApi {
   }
 };
 
+// Stateless and constant-initialized when the DLL loads, so first use from
+// several apartment threads at once needs no guard.
+constinit Win32ComputerApi g_api;
+
 }  // namespace
 
-ComputerApi& DefaultComputerApi() {
-  static Win32ComputerApi api;
-  return api;
-}
+ComputerApi& DefaultComputerApi() { return g_api; }
 
 }  // namespace velko::platform

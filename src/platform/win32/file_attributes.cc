@@ -14,11 +14,12 @@ class Win32FileAttributeApi final : public FileAttributeApi {
   }
 };
 
+// Stateless and constant-initialized when the DLL loads, so first use from
+// several apartment threads at once needs no guard.
+constinit Win32FileAttributeApi g_api;
+
 }  // namespace
 
-FileAttributeApi& DefaultFileAttributeApi() {
-  static Win32FileAttributeApi api;
-  return api;
-}
+FileAttributeApi& DefaultFileAttributeApi() { return g_api; }
 
 }  // namespace velko::platform

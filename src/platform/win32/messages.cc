@@ -21,11 +21,12 @@ class Win32MessageApi final : public MessageApi {
   void LocalFree(char16_t* buffer) override { ::LocalFree(buffer); }
 };
 
+// Stateless and constant-initialized when the DLL loads, so first use from
+// several apartment threads at once needs no guard.
+constinit Win32MessageApi g_api;
+
 }  // namespace
 
-MessageApi& DefaultMessageApi() {
-  static Win32MessageApi api;
-  return api;
-}
+MessageApi& DefaultMessageApi() { return g_api; }
 
 }  // namespace velko::platform

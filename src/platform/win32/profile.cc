@@ -27,11 +27,12 @@ class Win32ProfileApi final : public ProfileApi {
   }
 };
 
+// Stateless and constant-initialized when the DLL loads, so first use from
+// several apartment threads at once needs no guard.
+constinit Win32ProfileApi g_api;
+
 }  // namespace
 
-ProfileApi& DefaultProfileApi() {
-  static Win32ProfileApi api;
-  return api;
-}
+ProfileApi& DefaultProfileApi() { return g_api; }
 
 }  // namespace velko::platform

@@ -86,12 +86,13 @@ class Win32RegistryApi final : public RegistryApi {
   void CloseKey(RegKey key) noexcept override { UniqueHKey(AsHKey(key)).reset(); }
 };
 
+// Stateless and constant-initialized when the DLL loads, so first use from
+// several apartment threads at once needs no guard.
+constinit Win32RegistryApi g_api;
+
 }  // namespace
 
-RegistryApi& DefaultRegistryApi() {
-  static Win32RegistryApi api;
-  return api;
-}
+RegistryApi& DefaultRegistryApi() { return g_api; }
 
 void TaskMemFree(void* block) noexcept { ::CoTaskMemFree(block); }
 

@@ -31,11 +31,12 @@ class Win32ShellApi final : public ShellApi {
   }
 };
 
+// Stateless and constant-initialized when the DLL loads, so first use from
+// several apartment threads at once needs no guard.
+constinit Win32ShellApi g_api;
+
 }  // namespace
 
-ShellApi& DefaultShellApi() {
-  static Win32ShellApi api;
-  return api;
-}
+ShellApi& DefaultShellApi() { return g_api; }
 
 }  // namespace velko::platform
