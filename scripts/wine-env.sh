@@ -1,6 +1,6 @@
 # Sourced by the scripts that run Windows programs: sets up the project's private
-# Wine prefix (build/wine) and an X display (Xvfb :87 when DISPLAY is unset).
-# Safe to source many times and from parallel processes.
+# Wine prefix (build/wine) and an X display (Xvfb :87, or VELKO_XVFB_DISPLAY,
+# when DISPLAY is unset). Safe to source many times and from parallel processes.
 
 VELKO_ROOT=${VELKO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEPREFIX=${WINEPREFIX:-$VELKO_ROOT/build/wine}
@@ -14,10 +14,11 @@ velko_wine64() { if [ -x /usr/lib/wine/wine64 ]; then /usr/lib/wine/wine64 "$@";
 
 velko_display() {
   if [ -z "${DISPLAY:-}" ]; then
-    export DISPLAY=:87
-    if [ ! -e /tmp/.X11-unix/X87 ]; then
-      (Xvfb :87 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &)
-      for _ in $(seq 1 50); do [ -e /tmp/.X11-unix/X87 ] && break; sleep 0.1; done
+    export DISPLAY=${VELKO_XVFB_DISPLAY:-:87}
+    local socket=/tmp/.X11-unix/X${DISPLAY#:}
+    if [ ! -e "$socket" ]; then
+      (Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &)
+      for _ in $(seq 1 50); do [ -e "$socket" ] && break; sleep 0.1; done
     fi
   fi
 }
@@ -40,7 +41,7 @@ velko_prefix() {
 # framed window closes. With a real display the desktop's manager is used.
 velko_window_manager() {
   local want=Y marker
-  [ "$DISPLAY" = ":87" ] && want=N
+  [ "$DISPLAY" = "${VELKO_XVFB_DISPLAY:-:87}" ] && want=N
   marker="$WINEPREFIX/.velko-managed-$want"
   [ -f "$marker" ] && return 0
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$want" /f >/dev/null 2>&1 &&

@@ -8,6 +8,7 @@
 #include <random>
 #include <set>
 
+#include "platform/component_file.h"
 #include "platform/error.h"
 #include "platform/portable/fake_resources.h"
 #include "platform/portable/headless_forms.h"
@@ -396,6 +397,56 @@ TEST_F(AboutBoxTest, LinksFuzzMatchTheFirstNonEmptyTextRule) {
     const auto& shown = Show(PressOK, &links);
     ASSERT_EQ(shown["url1"].caption, caption) << "round " << round;
     ASSERT_EQ(shown["url1"].tag, tag) << "round " << round;
+  }
+}
+
+TEST_F(AboutBoxTest, CtrlCCopiesWhatTheBoxShowsAndTheFactsSupportAsksFor) {
+  const std::u16string rule = u"---------------------------";
+  const platform::ComponentFileFacts file = platform::ComponentFile();
+  info.Copyright = u"";  // an empty label keeps its line
+  struct Case {
+    const char* what;
+    uint32_t lcid;
+    std::u16string library;  // "" for none
+    std::u16string entry;    // the one link entry
+    int dpi;
+    std::u16string caption;
+    std::vector<std::u16string> link_lines;
+    std::u16string font;
+  } cases[] = {
+      {"English, a whole link", 1033, u"VELKORes1033.DLL", u"http://w/|Widget home", 96, u"About Widget",
+       {u"Widget home <http://w/>"}, u"Tahoma, 8 pt"},
+      {"Japanese, an address only", 1041, u"VELKORes1041.DLL", u"http://w/", 144, u"Widget \u306B\u3064\u3044\u3066",
+       {u"<http://w/>"}, kJapaneseFace + u", 9 pt"},
+      {"Korean without a library, a text only", 1042, u"", u"|Home", 192, u"", {u"Home"}, u"\uAD74\uB9BC, 9 pt"},
+      {"no link", 2052, u"", u"", 120, u"", {}, u"\u5B8B\u4F53, 9 pt"},
+  };
+  for (const Case& c : cases) {
+    api.fake.files.clear();
+    if (!c.library.empty()) SetTexts(c.lcid, {{2, c.lcid == 1041 ? u"%1 \u306B\u3064\u3044\u3066" : u"About %1"}});
+    api.fake.lcid = c.lcid;
+    ui.dpi = c.dpi;
+    ui.clipboard = u"untouched";
+    LangSupport fresh(api);
+    fresh.LoadLangLibrary(u"VELKORes");
+    AboutBoxForm box(info, fresh, {api, shell, ui});
+    ui.user = [](HeadlessFormRuntime& u, forms::Form&) {
+      u.CtrlC();
+      u.Click("cmdOK");
+    };
+    const std::vector<std::u16string> links = {c.entry};
+    ShowAboutBox(box, &links);
+    std::vector<std::u16string> lines = {rule, c.caption, rule, u"Widget 2.5", u""};
+    lines.insert(lines.end(), c.link_lines.begin(), c.link_lines.end());
+    lines.insert(lines.end(), {rule, u"File: " + file.name, u"File version: " + file.version,
+                               u"Architecture: " + file.architecture,
+                               u"Language library: " + (c.library.empty() ? u"none" : c.library),
+                               u"User locale: " + FromUtf8(std::to_string(c.lcid)), u"Dialog font: " + c.font,
+                               u"DPI: " + FromUtf8(std::to_string(c.dpi)), rule});
+    std::u16string expected;
+    for (const std::u16string& line : lines) expected += line + u"\r\n";
+    EXPECT_EQ(ToUtf8(ui.clipboard), ToUtf8(expected)) << c.what;
+    fresh.FreeLangLibrary();
   }
 }
 

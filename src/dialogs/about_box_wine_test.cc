@@ -1,12 +1,16 @@
 // frmAboutBox as a real modal dialog, driven from a second thread the way a
-// user would drive it: what it shows, where, in which font, and what Enter,
-// Escape, the close box, the buttons and the link really do. The shipped
-// language libraries in bin/ give the texts, for a locale pinned per test.
+// user would drive it: what it shows, where, in which font, with which visual
+// styles, and what Enter, Escape, Ctrl+C, the close box, the buttons and the
+// link really do. The shipped language libraries in bin/ give the texts, for a
+// locale pinned per test. Run with VELKO_TEST_DPI set, every check is made at
+// that DPI, which the run's Wine prefix must give the screen.
 #include <windows.h>
+#include <uxtheme.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 #include "dialogs/about_box.h"
@@ -84,6 +88,19 @@ Seen Look(HWND box, DWORD box_thread) {
 
 enum Index { kProductName, kCopyright, kOK, kVisitWebsite, kLink, kViewEULA, kControls };
 
+// Design positions in tab order (Left, Top, Width, Height), the row laid out for two buttons.
+constexpr float kLayout[kControls][4] = {{150, 180, 3840, 195}, {150, 405, 3840, 195}, {4320, 135, 1185, 375},
+                                         {50, 3000, 2775, 375},  {120, 660, 3900, 255}, {2875, 3000, 2775, 375}};
+
+// The DPI of this run: the one a script gave the screen (VELKO_TEST_DPI), else the screen's.
+int ExpectedDpi(int index) {
+  const int screen = ScreenDpi(index);
+  const char* set = std::getenv("VELKO_TEST_DPI");
+  if (!set) return screen;
+  EXPECT_EQ(screen, std::atoi(set)) << "the prefix's LogPixels did not reach the screen";
+  return std::atoi(set);
+}
+
 class AboutBoxWine : public ::testing::Test {
  protected:
   AboutBoxWine() { UseLocale(1033); }
@@ -118,8 +135,8 @@ class AboutBoxWine : public ::testing::Test {
   std::unique_ptr<ShippedLibraries> api_;
   std::unique_ptr<LangSupport> lang_;
   std::unique_ptr<AboutBoxForm> form_;
-  const int dpi_x_ = ScreenDpi(LOGPIXELSX);
-  const int dpi_y_ = ScreenDpi(LOGPIXELSY);
+  const int dpi_x_ = ExpectedDpi(LOGPIXELSX);
+  const int dpi_y_ = ExpectedDpi(LOGPIXELSY);
 };
 
 // Observed pixels against a length in twips: equal within one pixel's rounding.
@@ -127,6 +144,17 @@ class AboutBoxWine : public ::testing::Test {
   const float back = forms::PixelsToTwips(pixels, dpi);
   if (std::fabs(back - twips) <= 1440.0f / dpi) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << pixels << " px is " << back << " twips, not " << twips;
+}
+
+void ExpectLayout(const Seen& seen, int dpi_x, int dpi_y) {
+  ASSERT_EQ(seen.children.size(), static_cast<size_t>(kControls));
+  for (int i = 0; i < kControls; ++i) {
+    const RECT& r = seen.children[i].rect;
+    EXPECT_TRUE(Twips(r.left, kLayout[i][0], dpi_x)) << "left of " << i;
+    EXPECT_TRUE(Twips(r.top, kLayout[i][1], dpi_y)) << "top of " << i;
+    EXPECT_TRUE(Twips(r.right - r.left, kLayout[i][2], dpi_x)) << "width of " << i;
+    EXPECT_TRUE(Twips(r.bottom - r.top, kLayout[i][3], dpi_y)) << "height of " << i;
+  }
 }
 
 TEST_F(AboutBoxWine, ShowsTheProductInTheLocaleFontAtTheDesignPositions) {
@@ -163,16 +191,7 @@ TEST_F(AboutBoxWine, ShowsTheProductInTheLocaleFontAtTheDesignPositions) {
     EXPECT_NEAR((seen.window.left + seen.window.right) / 2.0, ::GetSystemMetrics(SM_CXSCREEN) / 2.0, 1);
     EXPECT_NEAR((seen.window.top + seen.window.bottom) / 2.0, ::GetSystemMetrics(SM_CYSCREEN) / 2.0, 1);
 
-    // Positions in tab order: design values, and the row laid out for two buttons.
-    const float at[kControls][4] = {{150, 180, 3840, 195},  {150, 405, 3840, 195},  {4320, 135, 1185, 375},
-                                    {50, 3000, 2775, 375},  {120, 660, 3900, 255},  {2875, 3000, 2775, 375}};
-    for (int i = 0; i < kControls; ++i) {
-      const RECT& r = seen.children[i].rect;
-      EXPECT_TRUE(Twips(r.left, at[i][0], dpi_x_)) << "left of " << i;
-      EXPECT_TRUE(Twips(r.top, at[i][1], dpi_y_)) << "top of " << i;
-      EXPECT_TRUE(Twips(r.right - r.left, at[i][2], dpi_x_)) << "width of " << i;
-      EXPECT_TRUE(Twips(r.bottom - r.top, at[i][3], dpi_y_)) << "height of " << i;
-    }
+    ExpectLayout(seen, dpi_x_, dpi_y_);
     EXPECT_EQ(seen.children[kProductName].window_class, L"Static");
     EXPECT_EQ(seen.children[kOK].window_class, L"Button");
 
@@ -331,6 +350,108 @@ TEST_F(AboutBoxWine, EveryShowingLoadsAfresh) {
   EXPECT_TRUE(Twips(row.left, 50, dpi_x_));
   EXPECT_TRUE(Twips(row.top, 3000, dpi_y_));
   EXPECT_LE(forms::PixelsToTwips(row.right - row.left, dpi_x_), 5700 - 100 + 1440.0f / dpi_x_);
+}
+
+TEST_F(AboutBoxWine, CtrlCCopiesTheBoxAndItsFactsWhileEscapeStillDoesNothing) {
+  const std::vector<std::u16string> links = {u"http://widget.example/|Widget on the web"};
+  const std::wstring rule = L"---------------------------\r\n";
+  for (uint32_t lcid : {1033u, 1041u}) {
+    SCOPED_TRACE(lcid);
+    UseLocale(lcid);
+    std::wstring copied;
+    HWND shown = nullptr, owner = nullptr;
+    bool open_after_escape = false;
+    Show(
+        [&](HWND box) {
+          shown = box;
+          const std::vector<HWND> c = Children(box);
+          EmptyTheClipboard();
+          TypeKeys(box, {VK_CONTROL, 'C'});
+          WaitUntil([&] { return !(copied = ClipboardText()).empty(); });
+          WithClipboard([&] { owner = ::GetClipboardOwner(); });
+          // Escape, then Tab: once the focus has moved, the Escape has been handled too.
+          TypeKeys(box, {VK_ESCAPE});
+          TypeKeys(box, {VK_TAB});
+          WaitUntil([&] { return FocusOf(::GetWindowThreadProcessId(box, nullptr)) == c[kVisitWebsite]; });
+          open_after_escape = ::IsWindowVisible(box) != FALSE;
+          ClickOK(box);
+        },
+        links);
+    const LocaleFont font = LocaleFontFor(lcid);
+#ifdef _WIN64
+    const std::wstring architecture = L"x64";
+#else
+    const std::wstring architecture = L"x86";
+#endif
+    EXPECT_EQ(copied, rule + Wide(ReplaceAll(Text(2), u"%1", u"Widget")) + L"\r\n" + rule +
+                          L"Widget 2.5\r\n(c) 2024 Widget Makers\r\nWidget on the web <http://widget.example/>\r\n" +
+                          rule + L"File: dialogs_tests.exe\r\nFile version: none\r\nArchitecture: " + architecture +
+                          L"\r\nLanguage library: VELKORes" + std::to_wstring(lcid) + L".DLL\r\nUser locale: " +
+                          std::to_wstring(lcid) + L"\r\nDialog font: " + Wide(font.name) + L", " +
+                          std::to_wstring(font.size) + L" pt\r\nDPI: " + std::to_wstring(dpi_y_) + L"\r\n" + rule);
+    EXPECT_EQ(owner, shown) << "the box opens the clipboard as its owner";
+    EXPECT_TRUE(open_after_escape);
+  }
+}
+
+TEST_F(AboutBoxWine, TheControlsAreCommonControls6OfTheModulesOwnContext) {
+  // Like most hosts of an in-process server, the test program has no manifest
+  // of its own; it carries the one that VELKO.dll carries, as a resource that
+  // only the forms runtime reads.
+  ASSERT_EQ(::FindResourceW(nullptr, MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
+  UniqueActCtx before, after;
+  ::GetCurrentActCtx(before.put());
+  std::vector<std::wstring> classes;
+  std::vector<bool> themed;
+  Show([&](HWND box) {
+    for (HWND child : Children(box)) {
+      classes.push_back(RegisteredClassOf(child));
+      themed.push_back(::GetWindowTheme(child) != nullptr);
+    }
+    ClickOK(box);
+  });
+  ::GetCurrentActCtx(after.put());
+  HWND own = ::CreateWindowExW(0, L"BUTTON", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+  const std::wstring own_class = RegisteredClassOf(own);
+  ::DestroyWindow(own);
+
+  EXPECT_EQ(before.get(), nullptr);
+  EXPECT_EQ(after.get(), nullptr) << "the box left its context active on the host's thread";
+  EXPECT_EQ(own_class, L"Button") << "the host's own controls are not the box's";
+  ASSERT_EQ(classes.size(), static_cast<size_t>(kControls));
+  const std::wstring kinds[kControls] = {L"!Static", L"!Static", L"!Button", L"!Button", L"!Static", L"!Button"};
+  for (int i = 0; i < kControls; ++i) {
+    // The class of the common controls assembly, version 6.
+    EXPECT_TRUE(classes[i].starts_with(L"6.") && classes[i].ends_with(kinds[i])) << i << ": " << classes[i];
+    if (kinds[i] == L"!Button" && ::IsAppThemed()) {
+      EXPECT_TRUE(themed[i]) << i << " is drawn without the theme";
+    }
+  }
+}
+
+TEST_F(AboutBoxWine, ADpiChangeLaysTheBoxOutAgainAtTheNewDpi) {
+  // What a host aware of each monitor's DPI gets when the box moves to a monitor of twice the DPI.
+  info.EULAPath = u"eula.rtf";
+  const int dpi = dpi_y_ * 2;
+  RECT suggested{};
+  Seen seen;
+  int form_dpi = 0;
+  Show([&](HWND box) {
+    ::GetWindowRect(box, &suggested);
+    ::OffsetRect(&suggested, -suggested.left / 2, -suggested.top / 2);
+    suggested.right += suggested.right - suggested.left;
+    suggested.bottom += suggested.bottom - suggested.top;
+    ::SendMessageW(box, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    seen = Look(box, ::GetWindowThreadProcessId(box, nullptr));
+    form_dpi = form_->Dpi();
+    ClickOK(box);
+  });
+  ExpectLayout(seen, dpi, dpi);
+  EXPECT_TRUE(::EqualRect(&seen.window, &suggested)) << "the box takes the frame the system suggests";
+  const LONG height = -std::lround(8 * dpi / 72.0);  // Tahoma 8 of the English locale
+  EXPECT_EQ(seen.font.lfHeight, height);
+  for (const Seen::Child& child : seen.children) EXPECT_EQ(child.font.lfHeight, height);
+  EXPECT_EQ(form_dpi, dpi) << "the DPI that Ctrl+C reports";
 }
 
 }  // namespace

@@ -3,24 +3,36 @@
 //
 //   about_driver wait    waits for the box and has it painted; prints "x y width
 //                        height" of its window (screen pixels), then its caption
+//   about_driver copy    types Ctrl+C into the box and prints what the clipboard
+//                        then holds
+//   about_driver styles  prints one "<control>: <class>" line per control, with
+//                        the name its class was registered under (a versioned
+//                        name for common controls 6) and ", themed" when the
+//                        theme draws it; then "host manifest: none", or where
+//                        the host process has a manifest of its own
 //   about_driver close   prints what the box shows ("caption: ...", then one
 //                        "<control>: <text>" line per control, " (hidden)" after a
 //                        hidden one), presses OK and waits for the box to go
 //
-// Exit code 0 when the box was found (and, for close, went away on OK), else 1.
+// Exit code 0 when the box was found (and, for copy, the clipboard got a text;
+// for close, the box went away on OK), else 1.
 // Texts go out as UTF-8; the caller compares them, since arguments in another
 // script than the locale's would not survive the trip into this program.
 #include <windows.h>
+#include <uxtheme.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/win32/forms_test_driver.h"
+#include "platform/win32/unique_handle.h"
 
 namespace {
 
 using namespace velko::forms::testing;  // NOLINT: the driver's vocabulary
+using velko::UniqueHandle;
+using velko::UniqueHModule;
 
 std::string Utf8(const std::wstring& text) {
   const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
@@ -74,6 +86,53 @@ int Wait() {
   return 0;
 }
 
+const char* const kNames[] = {"lblProductName", "lblCopyright", "cmdOK", "cmdVisitWebsite", "url1", "cmdViewEULA"};
+
+int Copy() {
+  HWND box = FindAboutBox();
+  if (!box) {
+    std::fprintf(stderr, "about_driver: no About box appeared\n");
+    return 1;
+  }
+  EmptyTheClipboard();
+  TypeKeys(box, {VK_CONTROL, 'C'});
+  std::wstring text;
+  WaitUntil([&] { return !(text = ClipboardText()).empty(); });
+  std::printf("%s", Utf8(text).c_str());
+  return text.empty() ? 1 : 0;
+}
+
+// Where the process that shows `box` has a manifest of its own: "none", or the
+// file or resource that holds it.
+std::string HostManifest(HWND box) {
+  DWORD process_id = 0;
+  ::GetWindowThreadProcessId(box, &process_id);
+  UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+  wchar_t image[MAX_PATH];
+  DWORD length = MAX_PATH;
+  if (!process || !::QueryFullProcessImageNameW(process.get(), 0, image, &length)) return "unknown";
+  const std::wstring beside = std::wstring(image) + L".manifest";
+  if (::GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return Utf8(beside);
+  UniqueHModule resources(::LoadLibraryExW(image, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+  if (!resources) return "unknown";
+  if (::FindResourceW(resources.get(), MAKEINTRESOURCEW(1), RT_MANIFEST)) return "resource 1 of " + Utf8(image);
+  return "none";
+}
+
+int Styles() {
+  HWND box = FindAboutBox();
+  if (!box) {
+    std::fprintf(stderr, "about_driver: no About box appeared\n");
+    return 1;
+  }
+  const std::vector<HWND> c = Children(box);
+  for (size_t i = 0; i < c.size(); ++i)
+    std::printf("%s: %s%s\n", kNames[i], Utf8(RegisteredClassOf(c[i])).c_str(),
+                ::GetWindowTheme(c[i]) ? ", themed" : "");
+  std::printf("host manifest: %s\n", HostManifest(box).c_str());
+  return 0;
+}
+
 int Close() {
   HWND box = FindAboutBox();
   if (!box) {
@@ -83,9 +142,8 @@ int Close() {
   const std::vector<HWND> c = Children(box);
   const std::wstring caption = Text(box);
   std::printf("caption: %s\n", Utf8(caption).c_str());
-  const char* names[] = {"lblProductName", "lblCopyright", "cmdOK", "cmdVisitWebsite", "url1", "cmdViewEULA"};
   for (size_t i = 0; i < c.size(); ++i)
-    std::printf("%s: %s%s\n", names[i], Utf8(Text(c[i])).c_str(), ::IsWindowVisible(c[i]) ? "" : " (hidden)");
+    std::printf("%s: %s%s\n", kNames[i], Utf8(Text(c[i])).c_str(), ::IsWindowVisible(c[i]) ? "" : " (hidden)");
 
   std::fflush(stdout);
   ::SendMessageW(c[2], BM_CLICK, 0, 0);
@@ -99,7 +157,9 @@ int Close() {
 int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argc > 1 ? argv[1] : L"";
   if (command == L"wait") return Wait();
+  if (command == L"copy") return Copy();
+  if (command == L"styles") return Styles();
   if (command == L"close") return Close();
-  std::fprintf(stderr, "usage: about_driver wait | close\n");
+  std::fprintf(stderr, "usage: about_driver wait | copy | styles | close\n");
   return 2;
 }

@@ -5,6 +5,7 @@
 add_executable(about_driver about_driver.cc)
 target_include_directories(about_driver PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_link_options(about_driver PRIVATE -municode)
+target_link_libraries(about_driver PRIVATE uxtheme)
 set_target_properties(about_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELKO_TEST_BIN_DIR})
 
 velko_test(about_e2e_tests WINE_ONLY

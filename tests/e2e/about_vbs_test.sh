@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # The About box from a VBScript host on the registered DLL, in English and in
 # Japanese: cscript calls ShowAboutBox, about_driver.exe reads the box from
-# outside, a screenshot of it goes to build/about-<lcid>-<arch>.png, the driver
-# presses OK and the script must see False.
+# outside, a screenshot of it goes to build/about-<lcid>-<arch>.png, Ctrl+C puts
+# the box and the component's facts on the clipboard, the controls are common
+# controls 6 although cscript has no manifest, the driver presses OK and the
+# script must see False.
 #   about_vbs_test.sh <x86|x64> <build dir>
+# With VELKO_TEST_DPI set (about_dpi.sh), the screen is at that DPI and the
+# screenshots are build/about-dpi<dpi>-<lcid>-<arch>.png; without it, at 96.
 set -u
 arch=$1; build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -21,20 +25,52 @@ loc=C.UTF-8 run reg add 'HKCU\Software\Wine\AppDefaults\cscript.exe\X11 Driver' 
 
 driver="$build/tests/about_driver.exe"
 host=$(win "$root/tests/e2e/about_host.vbs")
-for case in "en_US.UTF-8|1033|About Sample Product|&OK" \
-            "ja_JP.UTF-8|1041|Sample Product のバージョン情報|OK"; do
-  IFS='|' read -r loc lcid caption ok <<<"$case"
+dpi=${VELKO_TEST_DPI:-96}
+version=$(sed -n 's/^#define VELKO_VERSION_COMMAS //p' "$build/src/component/gen/velko_version.h" | tr , .)
+rule=---------------------------
+for case in "en_US.UTF-8|1033|About Sample Product|&OK|Tahoma, 8 pt" \
+            "ja_JP.UTF-8|1041|Sample Product のバージョン情報|OK|ＭＳ Ｐゴシック, 9 pt"; do
+  IFS='|' read -r loc lcid caption ok font <<<"$case"
   result_file=$(mktemp)
   run cscript //nologo "$host" >"$result_file" &
   pid=$!
   geometry=$(run "$driver" wait | tr -d '\r' | head -1)
   if read -r x y w h <<<"$geometry" && [ -n "${h:-}" ]; then
-    shot="$root/build/about-$lcid-$arch.png"
+    shot="$root/build/about-${VELKO_TEST_DPI:+dpi$dpi-}$lcid-$arch.png"
     sleep 0.5  # the painted window reaches the X server
     import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot" && echo "screenshot: $shot"
   else
     fail "$loc: no About box appeared"
   fi
+
+  copied=$(run "$driver" copy | tr -d '\r')
+  echo "Ctrl+C copied:"; echo "$copied"
+  [ "$copied" = "$rule
+$caption
+$rule
+Sample Product 1.2.3
+Copyright (c) 2026 Sample Company
+Sample support <http://sample.example/support>
+$rule
+File: VELKO.dll
+File version: $version
+Architecture: $arch
+Language library: VELKORes$lcid.DLL
+User locale: $lcid
+Dialog font: $font
+DPI: $dpi
+$rule" ] || fail "$loc: Ctrl+C did not copy the box and the facts above"
+
+  styles=$(run "$driver" styles | tr -d '\r')
+  echo "$styles"
+  grep -qxF "host manifest: none" <<<"$styles" || fail "$loc: the host has a manifest of its own"
+  for control in lblProductName:Static lblCopyright:Static cmdOK:Button,themed cmdVisitWebsite:Button,themed \
+                 url1:Static cmdViewEULA:Button,themed; do
+    IFS=':,' read -r name class themed <<<"$control"
+    grep -Eqx "$name: 6\.[0-9.]+!$class${themed:+, themed}" <<<"$styles" ||
+      fail "$loc: $name is not a common controls 6 ${themed:+themed }$class"
+  done
+
   seen=$(run "$driver" close | tr -d '\r'); closed=$?
   echo "$seen"
   expected="caption: $caption

@@ -76,7 +76,7 @@ Function SystemFunction(HMODULE module, const char* name) {
 // system scales its windows.
 int WindowDpi(HWND window) {
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-  static const auto get_dpi_for_window =
+  const auto get_dpi_for_window =
       SystemFunction<GetDpiForWindowFunction>(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
   if (get_dpi_for_window)
     if (const UINT dpi = get_dpi_for_window(window)) return static_cast<int>(dpi);

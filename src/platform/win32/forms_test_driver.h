@@ -7,9 +7,13 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/win32/unique_handle.h"
 
 namespace velko::forms::testing {
 
@@ -129,6 +133,63 @@ inline void PostKey(HWND window, WPARAM key) {
   const UINT scan = ::MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
   ::PostMessageW(window, WM_KEYDOWN, key, 1 | (scan << 16));
   ::PostMessageW(window, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);
+}
+
+// Keys typed on the keyboard into `window`, which is brought to the foreground
+// first: each pressed in the order given and released in reverse (so
+// {VK_CONTROL, 'C'} is Ctrl+C), through the system's input queue like a user's.
+inline void TypeKeys(HWND window, std::initializer_list<WORD> keys) {
+  ::SetForegroundWindow(window);
+  std::vector<INPUT> input;
+  auto add = [&input](WORD key, DWORD flags) {
+    INPUT event{};
+    event.type = INPUT_KEYBOARD;
+    event.ki.wVk = key;
+    event.ki.dwFlags = flags;
+    input.push_back(event);
+  };
+  for (WORD key : keys) add(key, 0);
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) add(*key, KEYEVENTF_KEYUP);
+  ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
+// The clipboard opened by nobody in particular, retried while another program
+// has it open; nothing of it is read or changed when it stays closed.
+template <typename Use>
+inline bool WithClipboard(Use&& use) {
+  return WaitUntil(
+      [&] {
+        ScopedClipboard clipboard(nullptr);
+        if (clipboard.is_open()) use();
+        return clipboard.is_open();
+      },
+      2000);
+}
+
+inline void EmptyTheClipboard() {
+  WithClipboard([] { ::EmptyClipboard(); });
+}
+
+// The clipboard's CF_UNICODETEXT; empty when it holds none (or stays closed).
+inline std::wstring ClipboardText() {
+  std::wstring text;
+  WithClipboard([&] {
+    HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+    if (const auto* chars = data ? static_cast<const wchar_t*>(::GlobalLock(data)) : nullptr) {
+      text = chars;
+      ::GlobalUnlock(data);
+    }
+  });
+  return text;
+}
+
+// The name that `window`'s class was registered under. Class atoms live in the
+// table of clipboard format names, which is how they can be read back; a class
+// of an activation context's assembly bears its version ("6.0.2600.2982!Button").
+inline std::wstring RegisteredClassOf(HWND window) {
+  wchar_t name[128] = {};
+  ::GetClipboardFormatNameW(static_cast<UINT>(::GetClassLongPtrW(window, GCW_ATOM)), name, 128);
+  return name;
 }
 
 }  // namespace velko::forms::testing
