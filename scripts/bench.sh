@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/bootstrap.sh
 . scripts/wine-env.sh
-wineserver -p >/dev/null 2>&1
+wineserver -p >/dev/null 2>&1 || true  # already running is fine
 for arch in x86 x64; do
   p=mingw-$arch
   cmake --preset "$p" >/dev/null
