@@ -17,3 +17,7 @@ add_dependencies(about_e2e_tests VELKO shell_marker)
 add_test(NAME about_vbscript COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/about_vbs_test.sh ${VELKO_ARCH} ${CMAKE_BINARY_DIR})
 set_tests_properties(about_vbscript PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
 add_dependencies(about_driver VELKO)
+
+# The box at 96, 144 and 192 DPI, in a Wine prefix and on a display of its own.
+add_test(NAME about_dpi COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/about_dpi.sh ${VELKO_ARCH} ${CMAKE_BINARY_DIR})
+set_tests_properties(about_dpi PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)

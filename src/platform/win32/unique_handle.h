@@ -106,11 +106,12 @@ using UniqueHHook = UniqueResource<HHOOK, HHookTraits>;
 using UniqueHGlobal = UniqueResource<HGLOBAL, HGlobalTraits>;
 
 // An activation context made the thread's active one for the lifetime of this
-// object. An invalid context (or a failed activation) leaves the thread as it is.
+// object; nullptr stands for the process's default context. INVALID_HANDLE_VALUE
+// (or a failed activation) leaves the thread as it is.
 class ScopedActCtxActivation {
  public:
   explicit ScopedActCtxActivation(HANDLE context) noexcept {
-    if (context != INVALID_HANDLE_VALUE && context != nullptr) active_ = ::ActivateActCtx(context, &cookie_) != FALSE;
+    if (context != INVALID_HANDLE_VALUE) active_ = ::ActivateActCtx(context, &cookie_) != FALSE;
   }
   ScopedActCtxActivation(const ScopedActCtxActivation&) = delete;
   ScopedActCtxActivation& operator=(const ScopedActCtxActivation&) = delete;
