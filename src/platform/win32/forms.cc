@@ -49,8 +49,8 @@ constexpr int kClipboardAttempts = 10;
 
 // The activation context of the module's manifest resource (common controls 6),
 // made once and released when the module unloads. Invalid where the module has
-// no manifest (a test program without one): dialogs then get the thread's own
-// context, as before.
+// no manifest (a test program without one): dialogs then take the thread's own
+// context.
 HANDLE CommonControlsContext() {
   static const UniqueActCtx context = [] {
     ACTCTXW request{};
@@ -472,7 +472,7 @@ INT_PTR CALLBACK DialogSession::Proc(HWND hwnd, UINT message, WPARAM wparam, LPA
       return TRUE;
     case WM_DPICHANGED:
       // Sent to windows of hosts that are aware of each monitor's DPI, when the box moves to another one.
-      session->Rescale(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      session->Raise([&] { session->Rescale(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); });
       return TRUE;
     case WM_DESTROY:
       // The window goes: the form has no peer any more, whatever ended the loop.
