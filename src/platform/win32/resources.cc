@@ -2,18 +2,11 @@
 
 #include <windows.h>
 
+#include "platform/win32/own_module.h"
 #include "platform/win32/wide.h"
 
 namespace velko::platform {
 namespace {
-
-// The module that holds this code: VELKO.dll in the product, the test program in tests.
-HMODULE OwnModule() {
-  HMODULE module = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&OwnModule), &module);
-  return module;
-}
 
 class Win32ResourceApi final : public ResourceApi {
  public:
@@ -35,16 +28,7 @@ class Win32ResourceApi final : public ResourceApi {
   }
   void FreeLibrary(ModuleHandle module) override { ::FreeLibrary(static_cast<HMODULE>(module)); }
   std::u16string ComponentFolder() override {
-    std::u16string path(MAX_PATH, u'\0');
-    for (;;) {
-      const DWORD n = ::GetModuleFileNameW(OwnModule(), AsWide(path.data()), static_cast<DWORD>(path.size()));
-      if (n == 0) return {};
-      if (n < path.size()) {
-        path.resize(n);
-        break;
-      }
-      path.resize(path.size() * 2);
-    }
+    const std::u16string path = OwnModulePath();
     const size_t slash = path.find_last_of(u"\\/");
     return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash);
   }
