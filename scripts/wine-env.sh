@@ -15,10 +15,18 @@ velko_wine64() { if [ -x /usr/lib/wine/wine64 ]; then /usr/lib/wine/wine64 "$@";
 velko_display() {
   if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=${VELKO_XVFB_DISPLAY:-:87}
-    local socket=/tmp/.X11-unix/X${DISPLAY#:}
-    if [ ! -e "$socket" ]; then
-      (Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &)
-      for _ in $(seq 1 50); do [ -e "$socket" ] && break; sleep 0.1; done
+    local n=${DISPLAY#:}
+    # A server is there only when it answers: a socket or lock file left by an
+    # Xvfb that was ended (a previous session, CI's clean-up) is not one.
+    if ! xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
+      (
+        flock 8
+        if ! xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
+          rm -f "/tmp/.X11-unix/X$n" "/tmp/.X$n-lock"
+          (Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &)
+          for _ in $(seq 1 100); do xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && break; sleep 0.1; done
+        fi
+      ) 8>"/tmp/.velko-xvfb$n.lock"
     fi
   fi
 }
