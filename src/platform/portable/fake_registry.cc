@@ -147,22 +147,21 @@ int32_t FakeRegistryApi::ConnectRegistry(const std::u16string& machine, RegKey r
 
 int32_t FakeRegistryApi::OpenKey(RegKey base, const std::u16string& path, uint32_t options, uint32_t rights,
                                  RegKey* result) {
-  if (int32_t rc = Enter("OpenKey", base, path, options, rights)) return rc;
-  Target target;
-  std::shared_ptr<Node> node;
-  if (int32_t rc = Resolve(base, target)) return rc;
-  if (int32_t rc = Walk(target.node, path, false, options, node)) return rc;
-  *result = NewHandle(node, rights, false);
-  return kErrorSuccess;
+  return OpenOrCreate("OpenKey", base, path, options, rights, false, result);
 }
 
 int32_t FakeRegistryApi::CreateKey(RegKey base, const std::u16string& path, uint32_t options, uint32_t rights,
                                    RegKey* result) {
-  if (int32_t rc = Enter("CreateKey", base, path, options, rights)) return rc;
+  return OpenOrCreate("CreateKey", base, path, options, rights, true, result);
+}
+
+int32_t FakeRegistryApi::OpenOrCreate(const char* call, RegKey base, const std::u16string& path, uint32_t options,
+                                      uint32_t rights, bool create, RegKey* result) {
+  if (int32_t rc = Enter(call, base, path, options, rights)) return rc;
   Target target;
   std::shared_ptr<Node> node;
   if (int32_t rc = Resolve(base, target)) return rc;
-  if (int32_t rc = Walk(target.node, path, true, options, node)) return rc;
+  if (int32_t rc = Walk(target.node, path, create, options, node)) return rc;
   *result = NewHandle(node, rights, false);
   return kErrorSuccess;
 }

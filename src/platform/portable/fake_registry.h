@@ -82,6 +82,9 @@ class FakeRegistryApi final : public RegistryApi {
   int32_t Enter(const char* function, RegKey base, const std::u16string& text, uint32_t options = 0,
                 uint32_t rights = 0);
   int32_t Resolve(RegKey key, Target& target) const;
+  // OpenKey and CreateKey: the same steps, creating missing keys or not.
+  int32_t OpenOrCreate(const char* call, RegKey base, const std::u16string& path, uint32_t options, uint32_t rights,
+                       bool create, RegKey* result);
   int32_t Walk(const std::shared_ptr<Node>& from, const std::u16string& path, bool create, uint32_t options,
                std::shared_ptr<Node>& found);
   RegKey NewHandle(std::shared_ptr<Node> node, uint32_t rights, bool connection);
