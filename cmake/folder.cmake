@@ -1,27 +1,15 @@
 # velko_folder(<name> [DEPS <targets...>] [TEST_LIBS <targets...>])
 # A static library velko_<name> from the folder's *.cc files and one test
-# executable <name>_tests from its *_test.cc files (native and under Wine).
+# executable <name>_tests from its *_test.cc files, run under Wine.
 function(velko_folder name)
   cmake_parse_arguments(F "" "" "DEPS;TEST_LIBS" ${ARGN})
-  file(GLOB src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cc)
+  file(GLOB src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cc ${CMAKE_CURRENT_SOURCE_DIR}/win32/*.cc)
   set(tests ${src})
   list(FILTER src EXCLUDE REGEX "_test\\.cc$")
   list(FILTER tests INCLUDE REGEX "_test\\.cc$")
-  # *_wine_test.cc run against the real API (Windows builds only);
-  # *_native_test.cc against the platform stand-ins (native build only).
-  if(WIN32)
-    list(FILTER tests EXCLUDE REGEX "_native_test\\.cc$")
-  else()
-    list(FILTER tests EXCLUDE REGEX "_wine_test\\.cc$")
-  endif()
-  if(src)
-    add_library(velko_${name} STATIC ${src})
-    target_link_libraries(velko_${name} PUBLIC velko_platform ${F_DEPS})
-  else()
-    add_library(velko_${name} INTERFACE)
-    target_link_libraries(velko_${name} INTERFACE velko_platform ${F_DEPS})
-  endif()
+  add_library(velko_${name} STATIC ${src})
+  target_link_libraries(velko_${name} PUBLIC ${F_DEPS})
   if(tests)
-    velko_test(${name}_tests SOURCES ${tests} LIBS velko_${name} ${F_TEST_LIBS})
+    velko_test(${name}_tests SOURCES ${tests} LIBS velko_${name} velko_test_support ${F_TEST_LIBS})
   endif()
 endfunction()

@@ -1,17 +1,11 @@
 # Helpers shared by the folders' CMakeLists.
 
-# velko_test(<name> SOURCES <files...> LIBS <targets...> [WINE_ONLY] [NATIVE_ONLY])
-# One test executable, one ctest entry. Under the cross presets it runs in Wine
-# through CMAKE_CROSSCOMPILING_EMULATOR; exit code 77 means "skipped" (for example
-# the x86 runtime when wine32 is missing), and the reason is printed.
+# velko_test(<name> SOURCES <files...> LIBS <targets...>)
+# One test executable, one ctest entry, run in Wine through
+# CMAKE_CROSSCOMPILING_EMULATOR; exit code 77 means "skipped" (for example the
+# x86 runtime when wine32 is missing), and the reason is printed.
 function(velko_test name)
-  cmake_parse_arguments(T "WINE_ONLY;NATIVE_ONLY" "" "SOURCES;LIBS" ${ARGN})
-  if(T_WINE_ONLY AND NOT WIN32)
-    return()
-  endif()
-  if(T_NATIVE_ONLY AND WIN32)
-    return()
-  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELKO_TEST_BIN_DIR})

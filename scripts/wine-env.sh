@@ -8,7 +8,30 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
 export WINEARCH=win64
 
-velko_wine32_present() { [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/wine ]; }
+# Whether 32-bit Windows programs can run: wine32 installed and a kernel that
+# runs 32-bit programs at all (some have no 32-bit support).
+if [ -z "${VELKO_WINE32:-}" ]; then
+  VELKO_WINE32=0
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1 && VELKO_WINE32=1
+  export VELKO_WINE32
+fi
+velko_wine32_present() { [ "$VELKO_WINE32" = 1 ]; }
+
+# Debian's wine command prefers the 32-bit loader whenever wine32 is installed,
+# which then fails for everything where 32-bit programs cannot run. A shim first
+# on PATH sends every start (wineboot and the other tools too) to the 64-bit loader.
+if [ "$VELKO_WINE32" = 0 ] && [ -x /usr/lib/wine/wine ]; then
+  velko_shim=$VELKO_ROOT/build/wine-shim
+  if [ ! -x "$velko_shim/wine-stable" ]; then
+    mkdir -p "$velko_shim"
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$velko_shim/.wine.$$"
+    chmod +x "$velko_shim/.wine.$$"
+    cp "$velko_shim/.wine.$$" "$velko_shim/.wine-stable.$$"
+    mv -f "$velko_shim/.wine.$$" "$velko_shim/wine"
+    mv -f "$velko_shim/.wine-stable.$$" "$velko_shim/wine-stable"
+  fi
+  case ":$PATH:" in *":$velko_shim:"*) ;; *) export PATH="$velko_shim:$PATH" ;; esac
+fi
 # The 64-bit loader, for builtins (regsvr32, cscript) that must see 64-bit registrations.
 velko_wine64() { if [ -x /usr/lib/wine/wine64 ]; then /usr/lib/wine/wine64 "$@"; else wine64 "$@"; fi; }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "component/velko_h.h"
+#include "platform/win32/own_module.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -73,18 +74,7 @@ void ReadMembers(ITypeInfo* dispatch_view) {
 void SetInstance(HINSTANCE instance) noexcept { g_instance = instance; }
 HINSTANCE Instance() noexcept { return g_instance; }
 
-std::u16string FileName() {
-  std::u16string path(MAX_PATH, u'\0');
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(g_instance, AsWide(path.data()), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
+std::u16string FileName() { return platform::ModulePath(g_instance); }
 
 void AddObject() noexcept { ::InterlockedIncrement(&g_objects); }
 void ReleaseObject() noexcept { ::InterlockedDecrement(&g_objects); }

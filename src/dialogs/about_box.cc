@@ -1,11 +1,15 @@
 #include "dialogs/about_box.h"
 
+#include <windows.h>
+
 #include <cmath>
 
 #include "dialogs/shell_open.h"
 #include "localization/locale_fonts.h"
 #include "platform/component_file.h"
 #include "platform/text.h"
+#include "platform/win32/seams.h"
+#include "system/shared_module.h"
 
 namespace velko {
 namespace {
@@ -67,8 +71,8 @@ std::u16string FileNameOf(const std::u16string& path) { return path.substr(path.
 
 }  // namespace
 
-AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang, AboutBoxPlatform platform)
-    : Form("frmAboutBox", {u"About...", DesignFont(), 5700, 3510}, platform.runtime),
+AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang)
+    : Form("frmAboutBox", {u"About...", DesignFont(), 5700, 3510}),
       lblProductName(AddControl<forms::Label>("lblProductName", Design(u"...", 150, 180, 3840, 195, DesignFont(true)),
                                               kShowAmpersands)),
       lblCopyright(AddControl<forms::Label>("lblCopyright", Design(u"...", 150, 405, 3840, 195), kShowAmpersands)),
@@ -80,8 +84,7 @@ AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang, Abo
       url1(AddControl<forms::Label>("url1", LinkDesign(), kShowAmpersands)),
       cmdViewEULA(AddControl<forms::CommandButton>("cmdViewEULA", Design(u"View EULA...", 2940, 3000, 2640, 375))),
       info_(info),
-      lang_(lang),
-      platform_(platform) {
+      lang_(lang) {
   cmdOK.on_click = [this] { cmdOK_Click(); };
   cmdVisitWebsite.on_click = [this] { cmdVisitWebsite_Click(); };
   cmdViewEULA.on_click = [this] { cmdViewEULA_Click(); };
@@ -89,7 +92,7 @@ AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang, Abo
 }
 
 void AboutBoxForm::Form_Load() {
-  ResumeNext([&] { ApplyLocaleFonts(*this, false, platform_.locale); });
+  ResumeNext([&] { ApplyLocaleFonts(*this, false); });
   // Only emptiness counts: whether the path names a file is the shell's business.
   ResumeNext([&] { cmdViewEULA.SetVisible(!info_.EULAPath.empty()); });
   LayOutButtonRow();
@@ -143,9 +146,10 @@ std::u16string AboutBoxForm::ClipboardText() {
   line(u"File version: " + (file.version.empty() ? u"none" : file.version));
   line(u"Architecture: " + file.architecture);
   line(u"Language library: " + (library.empty() ? u"none" : FileNameOf(library)));
-  line(u"User locale: " + Decimal(platform_.locale.UserDefaultLcid()));
+  line(u"User locale: " + Decimal(::GetUserDefaultLCID()));
   line(u"Dialog font: " + font.name + u", " + Points(font.size) + u" pt");
   line(u"DPI: " + Decimal(Dpi()));
+  line(u"Computer: " + GetLocalComputerName());
   line(kRule);
   return text;
 }
@@ -153,21 +157,19 @@ std::u16string AboutBoxForm::ClipboardText() {
 void AboutBoxForm::cmdOK_Click() { Unload(); }
 
 void AboutBoxForm::cmdVisitWebsite_Click() {
-  (void)ShellOpen(hWnd(), info_.WebsiteHREF, u"", u"", kSwShowNormal, platform_.shell);
+  (void)ShellOpen(hWnd(), info_.WebsiteHREF, u"", u"", kSwShowNormal);
 }
 
 void AboutBoxForm::cmdViewEULA_Click() {
   // The button is hidden without a path, but the path may have been cleared since the load.
   if (info_.EULAPath.empty()) return;
-  (void)ShellOpen(hWnd(), info_.EULAPath, u"", u"", kSwShowNormal, platform_.shell);
+  (void)ShellOpen(hWnd(), info_.EULAPath, u"", u"", kSwShowNormal);
 }
 
 void AboutBoxForm::url1_DblClick() {
   // No verb: the address's own default action, which for a web address is the
   // browser. No owner window, and an empty tag goes to the shell unchecked.
-  platform::ShellApi& shell = platform_.shell;
-  (void)shell.ShellExecuteA(nullptr, std::nullopt, shell.ToAnsi(url1.Tag()), std::nullopt, std::nullopt,
-                            kSwShowNormal);
+  (void)seams::ShellExecuteA(nullptr, nullptr, ToAnsi(url1.Tag()).c_str(), nullptr, nullptr, kSwShowNormal);
 }
 
 void ShowAboutBox(AboutBoxForm& form, const std::vector<std::u16string>* links) {

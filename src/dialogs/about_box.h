@@ -18,17 +18,8 @@
 #include "dialogs/product_info.h"
 #include "localization/lang_support.h"
 #include "platform/forms.h"
-#include "platform/resources.h"
-#include "platform/shell.h"
 
 namespace velko {
-
-// What the About box uses of the system; each part defaults to the build's own.
-struct AboutBoxPlatform {
-  platform::ResourceApi& locale = platform::DefaultResourceApi();  // the user locale of the fonts
-  platform::ShellApi& shell = platform::DefaultShellApi();
-  forms::FormRuntime& runtime = forms::DefaultFormRuntime();
-};
 
 class AboutBoxForm final : public forms::Form {
  public:
@@ -40,7 +31,7 @@ class AboutBoxForm final : public forms::Form {
 
   // `info` is read at every load and when a button is pressed; `lang` gives the
   // captions. Both must outlive the form.
-  AboutBoxForm(const ProductInfo& info, const LangSupport& lang, AboutBoxPlatform platform = {});
+  AboutBoxForm(const ProductInfo& info, const LangSupport& lang);
 
   // The controls, in tab order.
   forms::Label& lblProductName;
@@ -64,7 +55,7 @@ class AboutBoxForm final : public forms::Form {
   // facts a support person asks for: the component's file name, file version
   // ("none" without one) and architecture, the file name of the language
   // library held ("none"), the user locale (decimal LCID), the form's face and
-  // size in points, and the DPI the box is shown at.
+  // size in points, the DPI the box is shown at, and the computer's name.
   std::u16string ClipboardText() override;
 
   // Event handlers.
@@ -83,7 +74,6 @@ class AboutBoxForm final : public forms::Form {
 
   const ProductInfo& info_;
   const LangSupport& lang_;
-  AboutBoxPlatform platform_;
 };
 
 // ShowAboutBox's work on the thread's form: load it, ClearURLS, one AddURL per

@@ -2,9 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
-#include "platform/shell.h"
+#include "platform/forms.h"
 
 namespace velko {
 
@@ -12,8 +13,11 @@ namespace velko {
 // every text in the system's ANSI code page. An empty Parameters or Directory
 // goes as a null pointer; File goes as given, even when empty. Returns what the
 // shell returned (above 32 means success) without looking at it and shows nothing.
-[[nodiscard]] int32_t ShellOpen(platform::WindowHandle hWnd, std::u16string_view File, std::u16string_view Parameters,
-                                std::u16string_view Directory, int32_t ShowCmd,
-                                platform::ShellApi& shell = platform::DefaultShellApi());
+[[nodiscard]] int32_t ShellOpen(forms::WindowHandle hWnd, std::u16string_view File, std::u16string_view Parameters,
+                                std::u16string_view Directory, int32_t ShowCmd);
+
+// `text` in the system's ANSI code page (WideCharToMultiByte with CP_ACP);
+// characters that the code page cannot hold come out as its default character.
+std::string ToAnsi(std::u16string_view text);
 
 }  // namespace velko

@@ -3,26 +3,32 @@
 #include <cstring>
 
 #include "platform/text.h"
+#include "platform/win32/own_module.h"
+#include "platform/win32/wide.h"
 
 namespace velko {
 namespace {
+
 // The lookup buffer: bytes 0..2048, of which LoadStringW may use 1,024 characters.
 constexpr size_t kBufferBytes = 2049;
 constexpr int kBufferChars = (kBufferBytes - 1) / 2;
-}  // namespace
 
-LangSupport::~LangSupport() {
-  if (hLangLib_) api_.FreeLibrary(hLangLib_);
+bool IsFile(const std::u16string& path) {
+  const DWORD attributes = ::GetFileAttributesW(AsWide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+}  // namespace
 
 void LangSupport::LoadLangLibrary(const std::u16string& base_name) noexcept {
   if (++LangLibRefCount_ > 1) return;
   try {
-    const std::u16string prefix = api_.ComponentFolder() + u"\\" + base_name;
-    const std::u16string lcid = FromUtf8(std::to_string(api_.UserDefaultLcid()));
-    std::u16string path = prefix + lcid + u".DLL";
-    if (!api_.FileExists(path)) path = prefix + u"1033.DLL";
-    hLangLib_ = api_.LoadLibraryAsDatafile(path);
+    const std::u16string own = platform::OwnModulePath();
+    const std::u16string prefix = own.substr(0, own.find_last_of(u"\\/") + 1) + base_name;
+    std::u16string path = prefix + FromUtf8(std::to_string(::GetUserDefaultLCID())) + u".DLL";
+    // A folder that happens to carry the library's name is not a library.
+    if (!IsFile(path)) path = prefix + u"1033.DLL";
+    hLangLib_.reset(::LoadLibraryExW(AsWide(path), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (hLangLib_) lang_lib_path_ = std::move(path);
   } catch (...) {
     // Every failure here means "no library": texts come back empty.
@@ -31,8 +37,7 @@ void LangSupport::LoadLangLibrary(const std::u16string& base_name) noexcept {
 
 void LangSupport::FreeLangLibrary() noexcept {
   if (--LangLibRefCount_ <= 0 && hLangLib_) {
-    api_.FreeLibrary(hLangLib_);
-    hLangLib_ = nullptr;
+    hLangLib_.reset();
     lang_lib_path_.clear();
   }
 }
@@ -42,9 +47,13 @@ std::u16string LangSupport::GetLangString(int32_t id) const {
   // The text is StripAtNull(BytesToString(buffer)) after LoadStringW(hLangLib, id,
   // buffer, 1024) into a zeroed 2,049-byte buffer: the first 1,023 characters of
   // the resource, cut at its first NUL. The same characters are read here straight
-  // from the library's string table, without the copy into the buffer.
-  std::u16string_view text = api_.StringResource(hLangLib_, static_cast<uint32_t>(id));
-  return std::u16string(StripAtNull(text.substr(0, kBufferChars - 1)));
+  // from the library's string table (a count of 0 hands out a pointer to it),
+  // without the copy into the buffer.
+  const wchar_t* text = nullptr;
+  const int length = ::LoadStringW(hLangLib_.get(), static_cast<UINT>(id), reinterpret_cast<wchar_t*>(&text), 0);
+  if (length <= 0 || !text) return {};
+  const std::u16string_view resource = FromWide(text, static_cast<size_t>(length));
+  return std::u16string(StripAtNull(resource.substr(0, kBufferChars - 1)));
 }
 
 std::u16string BytesToString(std::span<const uint8_t> bytes) {

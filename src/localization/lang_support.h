@@ -11,14 +11,13 @@
 #include <span>
 #include <string>
 
-#include "platform/resources.h"
+#include "platform/win32/unique_handle.h"
 
 namespace velko {
 
 class LangSupport {
  public:
-  explicit LangSupport(platform::ResourceApi& api = platform::DefaultResourceApi()) : api_(api) {}
-  ~LangSupport();
+  LangSupport() = default;
   LangSupport(const LangSupport&) = delete;
   LangSupport& operator=(const LangSupport&) = delete;
 
@@ -31,14 +30,13 @@ class LangSupport {
   // no library or no such text.
   std::u16string GetLangString(int32_t id) const;
 
-  platform::ModuleHandle hLangLib() const { return hLangLib_; }
+  HMODULE hLangLib() const { return hLangLib_.get(); }
   int32_t LangLibRefCount() const { return LangLibRefCount_; }
   // The path that the held library was loaded from; empty while none is held.
   const std::u16string& LangLibPath() const { return lang_lib_path_; }
 
  private:
-  platform::ResourceApi& api_;
-  platform::ModuleHandle hLangLib_ = nullptr;
+  UniqueHModule hLangLib_;
   std::u16string lang_lib_path_;
   int32_t LangLibRefCount_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "localization/locale_fonts.h"
 
+#include <windows.h>
+
 #include <string>
 
 #include "localization/lang_ids.h"
@@ -22,9 +24,9 @@ LocaleFont LocaleFontFor(uint32_t lcid) {
   }
 }
 
-void SetLocaleFont(forms::FontObject& font, bool KeepSize, platform::ResourceApi& api) noexcept {
+void SetLocaleFont(forms::Font& font, bool KeepSize) noexcept {
   try {
-    const LocaleFont row = LocaleFontFor(api.UserDefaultLcid());
+    const LocaleFont row = LocaleFontFor(::GetUserDefaultLCID());
     font.SetCharset(row.charset);
     font.SetName(std::u16string(row.name));
     if (!KeepSize) font.SetSize(row.size);
@@ -33,12 +35,12 @@ void SetLocaleFont(forms::FontObject& font, bool KeepSize, platform::ResourceApi
   }
 }
 
-void ApplyLocaleFonts(forms::Form& form, bool KeepSize, platform::ResourceApi& api) noexcept {
-  SetLocaleFont(form.GetFont(), KeepSize, api);
+void ApplyLocaleFonts(forms::Form& form, bool KeepSize) noexcept {
+  SetLocaleFont(form.GetFont(), KeepSize);
   for (forms::Control* control : form.Controls()) {
     try {
       forms::Font& font = control->GetFont();
-      SetLocaleFont(font, KeepSize, api);
+      SetLocaleFont(font, KeepSize);
     } catch (...) {
       // A control without a font: skipped, and the next one starts clean.
     }

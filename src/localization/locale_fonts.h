@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "platform/forms.h"
-#include "platform/resources.h"
 
 namespace velko {
 
@@ -27,13 +26,11 @@ LocaleFont LocaleFontFor(uint32_t lcid);
 // the row of the current user locale. Never throws: a property that refuses its
 // value ends the operation there, and the properties set before it keep their
 // new values.
-void SetLocaleFont(forms::FontObject& font, bool KeepSize,
-                   platform::ResourceApi& api = platform::DefaultResourceApi()) noexcept;
+void SetLocaleFont(forms::Font& font, bool KeepSize) noexcept;
 
 // SetLocaleFont on the form's own font, then on the font of each control in the
 // order of the form's Controls collection. Never throws: a control without a
 // font, or one that fails, is skipped and the walk goes on with the next.
-void ApplyLocaleFonts(forms::Form& form, bool KeepSize,
-                      platform::ResourceApi& api = platform::DefaultResourceApi()) noexcept;
+void ApplyLocaleFonts(forms::Form& form, bool KeepSize) noexcept;
 
 }  // namespace velko

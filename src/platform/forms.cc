@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/win32/dialog_session.h"
 
 namespace velko::forms {
 namespace {
@@ -161,10 +162,9 @@ CommandButton::CommandButton(std::string name, ControlDesign design, ButtonRole 
   font_.Assign(this->design().font);
 }
 
-Form::Form(std::string name, FormDesign design, FormRuntime& runtime)
+Form::Form(std::string name, FormDesign design)
     : name_(std::move(name)),
       design_(std::move(design)),
-      runtime_(runtime),
       caption_(design_.caption),
       font_([this] { Notify(nullptr, Property::kFont); }) {
   font_.Assign(design_.font);
@@ -197,8 +197,12 @@ void Form::Adopt(std::unique_ptr<Control> control) {
   owned_.push_back(std::move(control));
 }
 
+WindowHandle Form::hWnd() const { return session_ ? session_->Window() : nullptr; }
+
+int Form::Dpi() const { return session_ ? session_->Dpi() : 0; }
+
 void Form::Notify(const Control* control, Property what) {
-  if (peer_) peer_->Changed(control, what);
+  if (session_) session_->Changed(control, what);
 }
 
 void Form::Load() {
@@ -212,23 +216,23 @@ void Form::Load() {
 }
 
 void Form::ShowModal(WindowHandle owner) {
-  if (peer_) throw Error(kErrAlreadyShownModally, u"Form already displayed; can't show modally");
+  if (session_) throw Error(kErrAlreadyShownModally, u"Form already displayed; can't show modally");
   Load();
   // Whatever way the modal loop ends, a form without a window is not loaded.
   struct Ended {
     Form& form;
     ~Ended() {
-      form.peer_ = nullptr;
+      form.session_ = nullptr;
       form.loaded_ = false;
     }
   } ended{*this};
-  runtime_.RunModal(*this, owner);
+  DialogSession(*this).Run(owner);
 }
 
 void Form::Unload() {
   if (!loaded_) return;
   loaded_ = false;
-  if (FormPeer* peer = std::exchange(peer_, nullptr)) peer->Close();
+  if (DialogSession* session = std::exchange(session_, nullptr)) session->Close();
 }
 
 int TwipsToPixels(float twips, int dpi) {

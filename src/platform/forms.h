@@ -1,12 +1,11 @@
 // The component's forms layer: forms with labels and command buttons, their
-// properties and events, and a runtime that shows a form modally.
+// properties and events, and the real modal dialog that shows a form.
 //
 // A form is a design (its own caption, font and client size, and a list of
 // controls with their design values) plus the current values of all those
 // properties. Loading a form resets every property to its design value and then
-// runs the form's own start-up (Form_Load); showing it hands the current values
-// to the runtime, which builds the window and calls the controls' event
-// handlers. Unloading takes the window down; the next load starts again from
+// runs the form's own start-up (Form_Load); showing it builds a modal dialog
+// from the current values, which calls the controls' event handlers. Unloading takes the window down; the next load starts again from
 // the design. Lengths are twips (1/1440 inch); sizes of fonts are points.
 //
 // Property setters raise automation errors (velko::Error) as a forms runtime
@@ -46,16 +45,6 @@ enum class MousePointer {
   kPointingHand,  // the hand over links; hot spot at the fingertip
 };
 
-// What the locale-font pass needs of a font object: its three locale
-// properties, each of which may refuse a value by throwing.
-class FontObject {
- public:
-  virtual ~FontObject() = default;
-  virtual void SetCharset(int16_t charset) = 0;
-  virtual void SetName(const std::u16string& name) = 0;
-  virtual void SetSize(float points) = 0;
-};
-
 struct FontValue {
   std::u16string name = u"Tahoma";
   int16_t charset = 0;
@@ -69,7 +58,7 @@ struct FontValue {
 };
 
 // The standard font object of a form or control.
-class Font final : public FontObject {
+class Font final {
  public:
   explicit Font(std::function<void()> changed) : changed_(std::move(changed)) {}
   Font(const Font&) = delete;
@@ -79,11 +68,11 @@ class Font final : public FontObject {
   // Replaces every property at once (a load from the design).
   void Assign(const FontValue& value);
 
-  void SetCharset(int16_t charset) override;
+  void SetCharset(int16_t charset);
   // Any face name is taken; one the system lacks is replaced when drawn.
-  void SetName(const std::u16string& name) override;
+  void SetName(const std::u16string& name);
   // 380 unless 0 < points <= 2160.
-  void SetSize(float points) override;
+  void SetSize(float points);
   void SetBold(bool bold);
   void SetUnderline(bool underline);
 
@@ -95,7 +84,7 @@ class Font final : public FontObject {
 
 enum class ControlKind { kLabel, kCommandButton, kOther };
 
-// What a runtime is told when a property of a shown form changes.
+// What the dialog is told when a property of a shown form changes.
 enum class Property { kCaption, kTag, kVisible, kPosition, kFont, kForeColor, kMousePointer };
 
 struct ControlDesign {
@@ -151,7 +140,7 @@ class Control {
   // Event handlers, set by the form's code.
   std::function<void()> on_click;
   std::function<void()> on_dbl_click;
-  // Raise the events (for runtimes): each runs its handler when one is set.
+  // Raise the events (for the dialog): each runs its handler when one is set.
   void Click();
   void DblClick();
 
@@ -207,31 +196,8 @@ class CommandButton final : public Control {
   ButtonRole role_;
 };
 
-// The live window of a shown form, as its runtime keeps it.
-class FormPeer {
- public:
-  virtual ~FormPeer() = default;
-  virtual WindowHandle Window() const = 0;
-  // The pixels per inch that the window's twips are converted with.
-  virtual int Dpi() const = 0;
-  // A property of the form (control == nullptr) or of one of its controls changed.
-  virtual void Changed(const Control* control, Property what) = 0;
-  // The form unloads: end the modal loop and take the window down.
-  virtual void Close() = 0;
-};
-
-class FormRuntime {
- public:
-  virtual ~FormRuntime() = default;
-  // Builds the window of `form` from its current properties, shows it modally
-  // (the owner, if any, disabled meanwhile) and returns when the form unloads or
-  // its window is gone. While the window exists the runtime is the form's peer.
-  // Ctrl+C in the window puts the form's ClipboardText on the clipboard.
-  virtual void RunModal(Form& form, WindowHandle owner) = 0;
-};
-
-// The build's runtime: real dialogs on Windows, the headless recorder natively.
-FormRuntime& DefaultFormRuntime();
+// The live modal dialog of a shown form (win32/dialog_session.h).
+class DialogSession;
 
 struct FormDesign {
   std::u16string caption;
@@ -242,7 +208,7 @@ struct FormDesign {
 
 class Form {
  public:
-  Form(std::string name, FormDesign design, FormRuntime& runtime);
+  Form(std::string name, FormDesign design);
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
   virtual ~Form();
@@ -250,7 +216,7 @@ class Form {
   const std::string& Name() const { return name_; }
   const std::u16string& Caption() const { return caption_; }
   void SetCaption(std::u16string caption);
-  // The form's font, which its runtime reports as the font of the window.
+  // The form's font, which the dialog reports as the font of the window.
   Font& GetFont() { return font_; }
   const Font& GetFont() const { return font_; }
   float ScaleWidth() const { return design_.scale_width; }
@@ -263,11 +229,11 @@ class Form {
   CommandButton* CancelButton() const;
 
   bool IsLoaded() const { return loaded_; }
-  bool IsShown() const { return peer_ != nullptr; }
+  bool IsShown() const { return session_ != nullptr; }
   // The form's window while it is shown, else nullptr.
-  WindowHandle hWnd() const { return peer_ ? peer_->Window() : nullptr; }
+  WindowHandle hWnd() const;
   // The pixels per inch of the shown form's window; 0 when it is not shown.
-  int Dpi() const { return peer_ ? peer_->Dpi() : 0; }
+  int Dpi() const;
 
   // The text that Ctrl+C in the shown form puts on the clipboard, as a message
   // box offers its text. Empty (this default) leaves the clipboard alone.
@@ -277,20 +243,15 @@ class Form {
   // and Form_Load runs. An error that Form_Load lets out reaches the caller, with
   // the form loaded.
   void Load();
-  // Loads the form if needed and shows it modally; returns when it has unloaded.
-  // 400 when it is already shown.
+  // Loads the form if needed and shows it modally as a real dialog (the owner,
+  // if any, disabled meanwhile); returns when it has unloaded or its window is
+  // gone. 400 when it is already shown. Ctrl+C in the window puts ClipboardText
+  // on the clipboard.
   void ShowModal(WindowHandle owner = nullptr);
   // Nothing when not loaded; otherwise the window (if any) is told to go, the
   // form is no longer loaded or shown and changes no longer reach the window.
   // The properties keep their values until the next load.
   void Unload();
-
-  // For runtimes: the peer of the window that now shows the form, and its
-  // withdrawal when that window goes (a no-op when another peer took over).
-  void SetPeer(FormPeer* peer) { peer_ = peer; }
-  void DropPeer(const FormPeer* peer) {
-    if (peer_ == peer) peer_ = nullptr;
-  }
 
  protected:
   // The form's start-up, run by Load after the reset to design values.
@@ -306,18 +267,18 @@ class Form {
 
  private:
   friend class Control;
+  friend class DialogSession;
   void Adopt(std::unique_ptr<Control> control);
   void Notify(const Control* control, Property what);
 
   std::string name_;
   FormDesign design_;
-  FormRuntime& runtime_;
   std::u16string caption_;
   Font font_;
   std::vector<std::unique_ptr<Control>> owned_;
   std::vector<Control*> controls_;
   bool loaded_ = false;
-  FormPeer* peer_ = nullptr;
+  DialogSession* session_ = nullptr;
 };
 
 // Twips <-> pixels at `dpi` pixels per inch (1440 twips), rounded to the nearest pixel.

@@ -1,20 +1,21 @@
 #include "settings/reg_settings.h"
 
+#include <windows.h>
+
 #include <algorithm>
 
 #include "platform/error.h"
 #include "platform/text.h"
+#include "platform/win32/seams.h"
+#include "platform/win32/unique_handle.h"
+#include "platform/win32/wide.h"
+#include "system/api_support.h"
 
 namespace velko {
-
-using platform::RegKey;
 
 namespace {
 
 constexpr char16_t kRemoteConnectText[] = u"Error connecting to remote registry";
-constexpr int32_t kNetworkFirst = 2100;  // NERR_BASE
-constexpr int32_t kNetworkLast = 2999;   // MAX_NERR
-constexpr uint32_t kUserDefaultLanguage = 0x400;
 
 // How an operation answers a failed open of its key. The connect step always
 // fails with the connect text, and 5 (access denied) gets the connect text on
@@ -49,23 +50,23 @@ size_t TextUnits(uint32_t bytes) {
 // declaration, so the key always goes before the connection it came through.
 class CRegSettings::Session {
  public:
+  // Sign extension of the stored root gives the same bits as the SDK's HKEY_*
+  // constants on 64-bit Windows; any other value passes through unchanged.
   explicit Session(const CRegSettings& settings)
-      : settings_(settings),
-        base_(platform::PredefinedKey(settings.HKeyRoot_)),
-        connection_(settings.registry_),
-        key_(settings.registry_) {}
+      : settings_(settings), base_(reinterpret_cast<HKEY>(static_cast<intptr_t>(settings.HKeyRoot_))) {}
 
   // Makes the same root of MachineName's registry the base of the key path.
-  [[nodiscard]] int32_t Connect() {
-    const int32_t rc = registry().ConnectRegistry(settings_.MachineName_, base_, connection_.put());
-    if (rc == platform::kErrorSuccess) base_ = connection_.get();
+  [[nodiscard]] LSTATUS Connect() {
+    const LSTATUS rc = seams::RegConnectRegistryW(AsWide(settings_.MachineName_), base_, connection_.put());
+    if (rc == ERROR_SUCCESS) base_ = connection_.get();
     return rc;
   }
-  [[nodiscard]] int32_t OpenKey(const std::u16string& path, uint32_t rights) {
-    return registry().OpenKey(base_, path, 0, rights, key_.put());
+  [[nodiscard]] LSTATUS OpenKey(const std::u16string& path, REGSAM rights) {
+    return seams::RegOpenKeyExW(base_, AsWide(path), 0, rights, key_.put());
   }
-  [[nodiscard]] int32_t CreateKey(const std::u16string& path) {
-    return registry().CreateKey(base_, path, platform::kRegOptionNonVolatile, platform::kKeyAllAccess, key_.put());
+  [[nodiscard]] LSTATUS CreateKey(const std::u16string& path) {
+    return seams::RegCreateKeyExW(base_, AsWide(path), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                  key_.put(), nullptr);
   }
 
   // Connects when the object names a remote registry, then opens Section's key
@@ -74,69 +75,68 @@ class CRegSettings::Session {
   bool Open(const std::u16string& section, bool for_writing, const OpenFailures& failures) {
     const bool remote = settings_.IsRemote();
     if (remote) {
-      if (const int32_t rc = Connect()) throw Error(rc, kRemoteConnectText);
+      if (const LSTATUS rc = Connect()) throw Error(rc, kRemoteConnectText);
     }
     const std::u16string path = settings_.BuildKeyPath(section);
-    const int32_t rc = for_writing ? CreateKey(path) : OpenKey(path, platform::kKeyRead);
-    if (rc == platform::kErrorSuccess) return true;
-    const bool missing = rc == platform::kErrorFileNotFound;
+    const LSTATUS rc = for_writing ? CreateKey(path) : OpenKey(path, KEY_READ);
+    if (rc == ERROR_SUCCESS) return true;
+    const bool missing = rc == ERROR_FILE_NOT_FOUND;
     if (missing && failures.missing_gives_default) return false;
-    const bool remote_text = rc == platform::kErrorAccessDenied ||
-                             (missing ? failures.missing_says_remote : failures.other_says_remote);
+    const bool remote_text =
+        rc == ERROR_ACCESS_DENIED || (missing ? failures.missing_says_remote : failures.other_says_remote);
     if (remote && remote_text) throw Error(rc, kRemoteConnectText);
-    settings_.RaiseSystemError(rc);
+    RaiseSystemError(rc);
   }
 
-  RegKey key() const { return key_.get(); }
+  HKEY key() const { return key_.get(); }
   void Close() {
     key_.reset();
     connection_.reset();
   }
 
  private:
-  platform::RegistryApi& registry() const { return settings_.registry_; }
-
   const CRegSettings& settings_;
-  RegKey base_;
-  platform::ScopedRegKey connection_;
-  platform::ScopedRegKey key_;
+  HKEY base_;
+  UniqueHKey connection_;
+  UniqueHKey key_;
 };
 
 bool CRegSettings::DeleteSetting(const std::u16string& Section, const std::u16string& Key) {
   Session session(*this);  // always this machine: no Connect
-  int32_t rc;
+  LSTATUS rc;
   if (!Key.empty()) {
-    if (session.OpenKey(BuildKeyPath(Section), platform::kKeyAllAccess) != platform::kErrorSuccess) return false;
-    rc = registry_.DeleteValue(session.key(), ValueName(Key));
+    if (session.OpenKey(BuildKeyPath(Section), KEY_ALL_ACCESS) != ERROR_SUCCESS) return false;
+    rc = ::RegDeleteValueW(session.key(), AsWide(ValueName(Key)));
   } else {
-    if (session.OpenKey(Path_, platform::kKeyAllAccess) != platform::kErrorSuccess) return false;
-    rc = registry_.DeleteKey(session.key(), Section);
+    if (session.OpenKey(Path_, KEY_ALL_ACCESS) != ERROR_SUCCESS) return false;
+    rc = ::RegDeleteKeyW(session.key(), AsWide(Section));
   }
   session.Close();
-  if (rc != platform::kErrorSuccess) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
   return true;
 }
 
 SettingsTable CRegSettings::GetAllSettings(const std::u16string& Section) {
   SettingsTable table;
   Session session(*this);  // always this machine: no Connect
-  if (session.OpenKey(BuildKeyPath(Section), platform::kKeyRead) != platform::kErrorSuccess) return table;
-  uint32_t max_name_chars = 0;
-  uint32_t max_data_bytes = 0;
-  if (registry_.QueryInfoKey(session.key(), &max_name_chars, &max_data_bytes) != platform::kErrorSuccess)
+  if (session.OpenKey(BuildKeyPath(Section), KEY_READ) != ERROR_SUCCESS) return table;
+  DWORD max_name_chars = 0;
+  DWORD max_data_bytes = 0;
+  if (::RegQueryInfoKeyW(session.key(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         &max_name_chars, &max_data_bytes, nullptr, nullptr) != ERROR_SUCCESS)
     return table;
-  const uint32_t name_capacity = max_name_chars + 1;
-  const uint32_t data_capacity = max_data_bytes + 1;
+  const DWORD name_capacity = max_name_chars + 1;
+  const DWORD data_capacity = max_data_bytes + 1;
   std::vector<char16_t> name(name_capacity);
   std::vector<char16_t> data(data_capacity / 2 + 1);  // whole code units for an odd byte count
-  for (uint32_t index = 0;; ++index) {
-    uint32_t name_chars = name_capacity;
-    uint32_t data_bytes = data_capacity;
-    uint32_t type = 0;
-    if (registry_.EnumValue(session.key(), index, name.data(), &name_chars, &type,
-                            reinterpret_cast<uint8_t*>(data.data()), &data_bytes) != platform::kErrorSuccess)
+  for (DWORD index = 0;; ++index) {
+    DWORD name_chars = name_capacity;
+    DWORD data_bytes = data_capacity;
+    DWORD type = 0;
+    if (seams::RegEnumValueW(session.key(), index, AsWide(name.data()), &name_chars, nullptr, &type,
+                             reinterpret_cast<BYTE*>(data.data()), &data_bytes) != ERROR_SUCCESS)
       break;
-    if (type != platform::kRegSz) continue;
+    if (type != REG_SZ) continue;
     // The sizes come from the system; they are clamped so that a wrong one can
     // never read past the buffers.
     table.push_back({std::u16string(name.data(), std::min<size_t>(name_chars, name_capacity)),
@@ -150,15 +150,15 @@ std::u16string CRegSettings::GetString(const std::u16string& Section, const std:
   Session session(*this);
   if (!session.Open(Section, false, kGetStringFailures)) return Default;
   const std::u16string& name = ValueName(Key);
-  uint32_t size = 0;
-  const int32_t rc = registry_.QueryValue(session.key(), name, nullptr, nullptr, &size);
-  if (rc == platform::kErrorFileNotFound) return Default;
-  if (rc != platform::kErrorSuccess) RaiseSystemError(rc);
+  DWORD size = 0;
+  const LSTATUS rc = seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, nullptr, &size);
+  if (rc == ERROR_FILE_NOT_FOUND) return Default;
+  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
   if (size == 0) return Default;
   std::vector<char16_t> buffer(size / 2 + 1);  // whole code units for an odd byte count
   // A value that changed in between (grown past the buffer, deleted) reads as absent.
-  if (registry_.QueryValue(session.key(), name, nullptr, reinterpret_cast<uint8_t*>(buffer.data()), &size) !=
-      platform::kErrorSuccess)
+  if (seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
+                              &size) != ERROR_SUCCESS)
     return Default;
   return std::u16string(buffer.data(), std::min(TextUnits(size), buffer.size()));
 }
@@ -168,19 +168,19 @@ bool CRegSettings::SaveString(const std::u16string& Section, const std::u16strin
   Session session(*this);
   session.Open(Section, true, kSaveStringFailures);  // a create: never "missing"
   const std::u16string& name = ValueName(Key);
-  int32_t rc;
+  LSTATUS rc;
   if (Setting.empty()) {
     // An empty text is never stored: saving it removes the value, if there is one.
-    rc = registry_.DeleteValue(session.key(), name);
-    if (rc == platform::kErrorFileNotFound) rc = platform::kErrorSuccess;
+    rc = ::RegDeleteValueW(session.key(), AsWide(name));
+    if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
   } else {
     // The count leaves the terminator out; the system takes the NUL that
     // c_str() puts right after the text into the value.
-    rc = registry_.SetValue(session.key(), name, platform::kRegSz, reinterpret_cast<const uint8_t*>(Setting.c_str()),
-                            static_cast<uint32_t>(Setting.size() * sizeof(char16_t)));
+    rc = ::RegSetValueExW(session.key(), AsWide(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(Setting.c_str()),
+                          static_cast<DWORD>(Setting.size() * sizeof(char16_t)));
   }
   session.Close();
-  if (rc != platform::kErrorSuccess) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
   return true;
 }
 
@@ -188,15 +188,16 @@ int32_t CRegSettings::GetDWord(const std::u16string& Section, const std::u16stri
   Session session(*this);
   if (!session.Open(Section, false, kGetDWordFailures)) return Default;
   const std::u16string& name = ValueName(Key);
-  uint32_t size = 0;
-  int32_t rc = registry_.QueryValue(session.key(), name, nullptr, nullptr, &size);
-  if (rc == platform::kErrorFileNotFound) return Default;
-  if (rc != platform::kErrorSuccess) RaiseSystemError(rc);
+  DWORD size = 0;
+  const LSTATUS rc = seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, nullptr, &size);
+  if (rc == ERROR_FILE_NOT_FOUND) return Default;
+  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
   if (size == 0) return Default;
-  uint8_t bytes[4] = {};
+  BYTE bytes[4] = {};
   size = sizeof bytes;
   // Data longer than four bytes fails here (ERROR_MORE_DATA) and reads as absent.
-  if (registry_.QueryValue(session.key(), name, nullptr, bytes, &size) != platform::kErrorSuccess) return Default;
+  if (seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, bytes, &size) != ERROR_SUCCESS)
+    return Default;
   return static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
 }
 
@@ -206,9 +207,9 @@ bool CRegSettings::SaveDWord(const std::u16string& Section, const std::u16string
   const auto value = static_cast<uint32_t>(Setting);
   const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                             static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-  const int32_t rc = registry_.SetValue(session.key(), ValueName(Key), platform::kRegDword, bytes, sizeof bytes);
+  const LSTATUS rc = ::RegSetValueExW(session.key(), AsWide(ValueName(Key)), 0, REG_DWORD, bytes, sizeof bytes);
   session.Close();
-  if (rc != platform::kErrorSuccess) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
   return true;
 }
 
@@ -216,8 +217,8 @@ bool CRegSettings::KeyExists(const std::u16string& Section, const std::u16string
   bool exists = false;
   try {
     Session session(*this);
-    if (IsRemote() && session.Connect() != platform::kErrorSuccess) return false;
-    exists = session.OpenKey(BuildKeyPath(Section), platform::kKeyRead) == platform::kErrorSuccess;
+    if (IsRemote() && session.Connect() != ERROR_SUCCESS) return false;
+    exists = session.OpenKey(BuildKeyPath(Section), KEY_READ) == ERROR_SUCCESS;
   } catch (...) {
     // Nothing may escape; a failure on the way (out of memory) leaves the answer as it was.
   }
@@ -229,31 +230,12 @@ std::u16string CRegSettings::BuildKeyPath(const std::u16string& section) const {
 }
 
 bool CRegSettings::IsRemote() const {
-  return !MachineName_.empty() && (HKeyRoot_ == platform::kHKeyLocalMachine || HKeyRoot_ == platform::kHKeyUsers);
+  return !MachineName_.empty() && (HKeyRoot_ == kHKeyLocalMachine || HKeyRoot_ == kHKeyUsers);
 }
 
-std::u16string CRegSettings::GetErrorText(int32_t code) const {
-  // Released when the lookup ends, however it ends: the message, then the module.
-  struct Held {
-    platform::MessageApi& api;
-    platform::ModuleHandle module = nullptr;
-    char16_t* buffer = nullptr;
-    ~Held() {
-      if (buffer) api.LocalFree(buffer);
-      if (module) api.FreeLibrary(module);
-    }
-  } held{messages_};
-  if (code >= kNetworkFirst && code <= kNetworkLast) held.module = messages_.LoadLibraryAsDatafile(u"netmsg.dll");
-  uint32_t flags = platform::kFormatAllocateBuffer | platform::kFormatIgnoreInserts | platform::kFormatFromSystem;
-  if (held.module) flags |= platform::kFormatFromHModule;
-  held.buffer = messages_.FormatMessageAlloc(flags, held.module, static_cast<uint32_t>(code), kUserDefaultLanguage);
-  if (!held.buffer) return {};
-  std::u16string text = TrimAtNull(StringFromPointer(held.buffer, false));
-  if (text.size() >= 2 && text.compare(text.size() - 2, 2, u"\r\n") == 0) text.resize(text.size() - 2);
-  return ReplaceAll(text, u"\r\n", u" ");
-}
+std::u16string CRegSettings::GetErrorText(int32_t code) { return velko::GetErrorText(code); }
 
-void CRegSettings::RaiseSystemError(int32_t code) const { throw Error(code, GetErrorText(code)); }
+void CRegSettings::RaiseSystemError(int32_t code) { throw Error(code, GetErrorText(code)); }
 
 std::u16string CRegSettings::StringFromPointer(const char16_t* pointer, bool release) noexcept {
   std::u16string text;
@@ -263,7 +245,7 @@ std::u16string CRegSettings::StringFromPointer(const char16_t* pointer, bool rel
   } catch (...) {
     // Out of memory: the text stays empty, and the memory is still released.
   }
-  if (release) platform::TaskMemFree(const_cast<char16_t*>(pointer));
+  if (release) ::CoTaskMemFree(const_cast<char16_t*>(pointer));
   return text;
 }
 

@@ -28,8 +28,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/messages.h"
-#include "platform/registry.h"
 
 namespace velko {
 
@@ -39,9 +37,11 @@ using SettingsTable = std::vector<std::array<std::u16string, 2>>;
 
 class CRegSettings {
  public:
-  explicit CRegSettings(platform::RegistryApi& registry = platform::DefaultRegistryApi(),
-                        platform::MessageApi& messages = platform::DefaultMessageApi())
-      : registry_(registry), messages_(messages) {}
+  // The predefined root keys, as the signed 32-bit values hosts store them.
+  static constexpr int32_t kHKeyClassesRoot = static_cast<int32_t>(0x80000000u);
+  static constexpr int32_t kHKeyCurrentUser = static_cast<int32_t>(0x80000001u);
+  static constexpr int32_t kHKeyLocalMachine = static_cast<int32_t>(0x80000002u);
+  static constexpr int32_t kHKeyUsers = static_cast<int32_t>(0x80000003u);
 
   // The root key, as a signed 32-bit predefined handle value; default
   // HKEY_CURRENT_USER (0x80000001). Any value is stored and passed on unchecked.
@@ -91,15 +91,14 @@ class CRegSettings {
   [[nodiscard]] bool KeyExists(const std::u16string& Section, const std::u16string& Key) noexcept;
 
  private:
-  friend class CRegSettingsPeer;  // tests of the private helpers
   class Session;
 
   std::u16string BuildKeyPath(const std::u16string& section) const;
   bool IsRemote() const;
   // The one-line text of a system error code ("" when no table has one); codes
   // 2100..2999 are looked up in netmsg.dll first.
-  std::u16string GetErrorText(int32_t code) const;
-  [[noreturn]] void RaiseSystemError(int32_t code) const;
+  static std::u16string GetErrorText(int32_t code);
+  [[noreturn]] static void RaiseSystemError(int32_t code);
   // The text at `pointer` ("" for null), released with CoTaskMemFree when asked.
   static std::u16string StringFromPointer(const char16_t* pointer, bool release) noexcept;
   // StripAtNull, then trailing U+0020 removed.
@@ -107,9 +106,7 @@ class CRegSettings {
   // The text before its first NUL; the NUL's position must fit in 16 bits.
   static std::u16string StripAtNull(std::u16string_view text);
 
-  platform::RegistryApi& registry_;
-  platform::MessageApi& messages_;
-  int32_t HKeyRoot_ = platform::kHKeyCurrentUser;
+  int32_t HKeyRoot_ = kHKeyCurrentUser;
   std::u16string Path_ = u"Software";
   std::u16string MachineName_;
 };

@@ -10,8 +10,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/messages.h"
-#include "platform/profile.h"
 
 namespace velko {
 
@@ -22,8 +20,7 @@ using IniString = std::optional<std::u16string>;
 // section; an absent value deletes the key. Throws when the system reports
 // failure with a last-error code; a failure without a code passes silently.
 void WriteINIValue(const IniString& section, const IniString& key, const IniString& value,
-                   const IniString& file_name, platform::ProfileApi& api = platform::DefaultProfileApi(),
-                   platform::MessageApi& messages = platform::DefaultMessageApi());
+                   const IniString& file_name);
 
 // The value of key under [section], or `default_value` when the key is not
 // there. An absent key gives the names of the section's keys and an absent
@@ -32,7 +29,6 @@ void WriteINIValue(const IniString& section, const IniString& key, const IniStri
 // copies nothing and reports a last-error code (a missing file reports 2); with
 // nothing copied and no code, the result is "".
 std::u16string ReadINIValue(const IniString& section, const IniString& key, const IniString& default_value,
-                            const IniString& file_name, platform::ProfileApi& api = platform::DefaultProfileApi(),
-                            platform::MessageApi& messages = platform::DefaultMessageApi());
+                            const IniString& file_name);
 
 }  // namespace velko

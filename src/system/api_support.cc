@@ -1,39 +1,16 @@
 #include "system/api_support.h"
 
+#include <windows.h>
+
 #include "platform/text.h"
+#include "platform/win32/unique_handle.h"
 
 namespace velko {
 namespace {
 
 constexpr int32_t kNetworkFirst = 2100;  // NERR_BASE
 constexpr int32_t kNetworkLast = 2999;   // MAX_NERR
-constexpr uint32_t kUserDefaultLanguage = 0x400;  // LANG_NEUTRAL, SUBLANG_DEFAULT
-
-// Owns what the lookup takes from the system, so an exception cannot leak it.
-class Held {
- public:
-  explicit Held(platform::MessageApi& api) : api_(api) {}
-  Held(const Held&) = delete;
-  Held& operator=(const Held&) = delete;
-  ~Held() {
-    FreeBuffer();
-    FreeModule();
-  }
-  platform::ModuleHandle module = nullptr;
-  char16_t* buffer = nullptr;
-
-  void FreeModule() {
-    if (module) api_.FreeLibrary(module);
-    module = nullptr;
-  }
-  void FreeBuffer() {
-    if (buffer) api_.LocalFree(buffer);
-    buffer = nullptr;
-  }
-
- private:
-  platform::MessageApi& api_;
-};
+constexpr DWORD kUserDefaultLanguage = 0x400;  // LANG_NEUTRAL, SUBLANG_DEFAULT
 
 }  // namespace
 
@@ -42,20 +19,22 @@ std::u16string PtrToString(const char16_t* text) {
   return std::u16string(text);
 }
 
-std::u16string GetErrorText(int32_t error_code, platform::MessageApi& api) {
-  Held held(api);
-  if (error_code >= kNetworkFirst && error_code <= kNetworkLast) held.module = api.LoadLibraryAsDatafile(u"netmsg.dll");
-  uint32_t flags = platform::kFormatAllocateBuffer | platform::kFormatIgnoreInserts | platform::kFormatFromSystem;
-  if (held.module) flags |= platform::kFormatFromHModule;
-  held.buffer = api.FormatMessageAlloc(flags, held.module, static_cast<uint32_t>(error_code), kUserDefaultLanguage);
+std::u16string GetErrorText(int32_t error_code) {
+  UniqueHModule table;
+  if (error_code >= kNetworkFirst && error_code <= kNetworkLast)
+    table.reset(::LoadLibraryExW(L"netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
+  if (table) flags |= FORMAT_MESSAGE_FROM_HMODULE;
+  wchar_t* buffer = nullptr;
+  ::FormatMessageW(flags, table.get(), static_cast<DWORD>(error_code), kUserDefaultLanguage,
+                   reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  const UniqueLocal owned(buffer);
   // The text is in the system's buffer by now; the table is not needed for it.
-  held.FreeModule();
-  if (!held.buffer) return {};
-  std::u16string text(TrimAtNull(PtrToString(held.buffer)));
+  table.reset();
+  if (!buffer) return {};
+  std::u16string text(TrimAtNull(PtrToString(reinterpret_cast<const char16_t*>(buffer))));
   if (text.size() >= 2 && text.compare(text.size() - 2, 2, u"\r\n") == 0) text.resize(text.size() - 2);
-  text = ReplaceAll(text, u"\r\n", u" ");
-  held.FreeBuffer();
-  return text;
+  return ReplaceAll(text, u"\r\n", u" ");
 }
 
 std::u16string AddLongPathPrefix(const std::u16string& path) {

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/messages.h"
 
 namespace velko {
 
@@ -15,7 +14,7 @@ namespace velko {
 // every other CR LF becomes one space, and a space before the final CR LF stays.
 // Never raises for a failing system call; the modules and buffers it takes are
 // released on every path.
-std::u16string GetErrorText(int32_t error_code, platform::MessageApi& api = platform::DefaultMessageApi());
+std::u16string GetErrorText(int32_t error_code);
 
 // The text at a pointer to NUL-terminated UTF-16, or "" for a null pointer.
 std::u16string PtrToString(const char16_t* text);

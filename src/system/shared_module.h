@@ -5,18 +5,15 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/computer.h"
-#include "platform/file_attributes.h"
 
 namespace velko {
 
 // The computer's NetBIOS name without trailing spaces, or "(unknown)" when the
 // system cannot give it; never "".
-std::u16string GetLocalComputerName(platform::ComputerApi& api = platform::DefaultComputerApi());
+std::u16string GetLocalComputerName();
 
 // Sets the FILE_ATTRIBUTE_ bits of `path` as given. A missing file or a refused
 // change leaves the file as it was, silently.
-void SetFileAttr(const std::u16string& path, uint32_t attributes,
-                 platform::FileAttributeApi& api = platform::DefaultFileAttributeApi());
+void SetFileAttr(const std::u16string& path, uint32_t attributes);
 
 }  // namespace velko

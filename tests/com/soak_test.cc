@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win32/forms_test_driver.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/com/com_host.h"
 #include "tests/com/soak.h"
 

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/forms_test_driver.h"
+#include "tests/support/dialog_driver.h"
 #include "platform/win32/unique_handle.h"
 
 namespace {

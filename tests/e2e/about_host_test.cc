@@ -9,7 +9,7 @@
 
 #include <atomic>
 
-#include "platform/win32/forms_test_driver.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/com/com_host.h"
 
 namespace velko {

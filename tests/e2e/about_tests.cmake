@@ -3,12 +3,12 @@
 # outside; and about_driver.exe, which those tests and scripts/demo.sh use to
 # read and close the box of another process.
 add_executable(about_driver about_driver.cc)
-target_include_directories(about_driver PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_include_directories(about_driver PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/src)
 target_link_options(about_driver PRIVATE -municode)
 target_link_libraries(about_driver PRIVATE uxtheme)
 set_target_properties(about_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELKO_TEST_BIN_DIR})
 
-velko_test(about_e2e_tests WINE_ONLY
+velko_test(about_e2e_tests
   SOURCES about_host_test.cc ${PROJECT_SOURCE_DIR}/tests/com/com_host.cc
   LIBS velko_guids velko_platform psapi)
 target_include_directories(about_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR})

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/forms.h"
+#include "platform/win32/dialog_session.h"
 #include "platform/win32/own_module.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
@@ -138,81 +138,23 @@ std::vector<WORD> FrameTemplate() {
   return words;
 }
 
-class DialogSession final : public FormPeer {
- public:
-  explicit DialogSession(Form& form) : form_(form) {}
+}  // namespace
 
-  void Run(WindowHandle owner) {
-    const std::vector<WORD> frame = FrameTemplate();
-    // Active from the dialog's creation to the end of its modal loop, so the
-    // buttons and everything their handlers create are common controls 6.
-    ScopedActCtxActivation visual_styles(CommonControlsContext());
-    // Keys reach the dialog manager's loop, not the dialog procedure; its
-    // message filter is where Ctrl+C can be seen.
-    UniqueHHook keyboard(::SetWindowsHookExW(WH_MSGFILTER, &DialogSession::KeyboardFilter, nullptr,
-                                             ::GetCurrentThreadId()));
-    const INT_PTR result =
-        ::DialogBoxIndirectParamW(OwnModule(), reinterpret_cast<const DLGTEMPLATE*>(frame.data()),
-                                  static_cast<HWND>(owner), &DialogSession::Proc, reinterpret_cast<LPARAM>(this));
-    if (failure_) std::rethrow_exception(failure_);
-    if (result == -1) ThrowLastError();
-  }
-
-  // FormPeer
-  WindowHandle Window() const override { return hwnd_; }
-  int Dpi() const override { return dpi_; }
-  void Changed(const Control* control, Property what) override;
-  void Close() override {
-    if (hwnd_) ::EndDialog(hwnd_, 0);
-  }
-
- private:
-  struct Child {
-    Control* control;
-    HWND hwnd;
-  };
-  struct SharedFont {
-    FontValue value;
-    UniqueHFont font;
-  };
-
-  static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  static LRESULT CALLBACK KeyboardFilter(int code, WPARAM wparam, LPARAM lparam);
-  void Initialize(HWND hwnd);
-  // Sizes the frame round a client area of the form's size, centred on the screen.
-  void FitFrame();
-  // Lays the controls out again at `dpi`, with fonts of that size, in the frame `suggested`.
-  void Rescale(int dpi, const RECT& suggested);
-  void CopyToClipboard() noexcept;
-  void CreateChild(Control& control, int id);
-  INT_PTR OnCommand(int id, int code);
-  Child* Find(HWND hwnd);
-  Child* Find(const Control* control);
-  int X(float twips) const { return TwipsToPixels(twips, dpi_); }
-  int Y(float twips) const { return TwipsToPixels(twips, dpi_); }
-  UniqueHFont MakeFont(const FontValue& font) const;
-  // One font object per distinct value: most controls share the form's.
-  HFONT FontFor(const FontValue& font);
-  void Place(const Child& child) const;
-  // Runs an event handler of the form. Nothing may unwind through the system's
-  // message dispatch, so a handler's failure ends that handler only.
-  template <typename Handler>
-  void Raise(Handler&& handler) noexcept {
-    try {
-      handler();
-    } catch (...) {
-    }
-  }
-
-  Form& form_;
-  HWND hwnd_ = nullptr;
-  int dpi_ = USER_DEFAULT_SCREEN_DPI;
-  HFONT form_font_ = nullptr;
-  std::vector<Child> children_;
-  // Deleted after the dialog and its controls, which use them until then.
-  std::vector<SharedFont> fonts_;
-  std::exception_ptr failure_;
-};
+void DialogSession::Run(WindowHandle owner) {
+  const std::vector<WORD> frame = FrameTemplate();
+  // Active from the dialog's creation to the end of its modal loop, so the
+  // buttons and everything their handlers create are common controls 6.
+  ScopedActCtxActivation visual_styles(CommonControlsContext());
+  // Keys reach the dialog manager's loop, not the dialog procedure; its
+  // message filter is where Ctrl+C can be seen.
+  UniqueHHook keyboard(::SetWindowsHookExW(WH_MSGFILTER, &DialogSession::KeyboardFilter, nullptr,
+                                           ::GetCurrentThreadId()));
+  const INT_PTR result =
+      ::DialogBoxIndirectParamW(OwnModule(), reinterpret_cast<const DLGTEMPLATE*>(frame.data()),
+                                static_cast<HWND>(owner), &DialogSession::Proc, reinterpret_cast<LPARAM>(this));
+  if (failure_) std::rethrow_exception(failure_);
+  if (result == -1) ThrowLastError();
+}
 
 UniqueHFont DialogSession::MakeFont(const FontValue& font) const {
   LOGFONTW lf{};
@@ -309,7 +251,7 @@ void DialogSession::Initialize(HWND hwnd) {
       ::SetFocus(child.hwnd);
       break;
     }
-  form_.SetPeer(this);
+  form_.session_ = this;
 }
 
 DialogSession::Child* DialogSession::Find(HWND hwnd) {
@@ -475,29 +417,15 @@ INT_PTR CALLBACK DialogSession::Proc(HWND hwnd, UINT message, WPARAM wparam, LPA
       session->Raise([&] { session->Rescale(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); });
       return TRUE;
     case WM_DESTROY:
-      // The window goes: the form has no peer any more, whatever ended the loop.
+      // The window goes: the form is no longer shown, whatever ended the loop
+      // (unless a newer showing has taken over).
       ::RemovePropW(hwnd, kSessionProperty);
-      session->form_.DropPeer(session);
+      if (session->form_.session_ == session) session->form_.session_ = nullptr;
       session->hwnd_ = nullptr;
       return FALSE;
     default:
       return FALSE;
   }
-}
-
-class Win32FormRuntime final : public FormRuntime {
- public:
-  void RunModal(Form& form, WindowHandle owner) override {
-    DialogSession session(form);
-    session.Run(owner);
-  }
-};
-
-}  // namespace
-
-FormRuntime& DefaultFormRuntime() {
-  static Win32FormRuntime runtime;
-  return runtime;
 }
 
 }  // namespace velko::forms

@@ -17,11 +17,11 @@ inline HMODULE OwnModule() {
   return module;
 }
 
-// The full path of OwnModule's file; empty when it cannot be had.
-inline std::u16string OwnModulePath() {
+// The full path of `module`'s file, however long; empty when it cannot be had.
+inline std::u16string ModulePath(HMODULE module) {
   std::u16string path(MAX_PATH, u'\0');
   for (;;) {
-    const DWORD n = ::GetModuleFileNameW(OwnModule(), AsWide(path.data()), static_cast<DWORD>(path.size()));
+    const DWORD n = ::GetModuleFileNameW(module, AsWide(path.data()), static_cast<DWORD>(path.size()));
     if (n == 0) return {};
     if (n < path.size()) {
       path.resize(n);
@@ -30,5 +30,8 @@ inline std::u16string OwnModulePath() {
     path.resize(path.size() * 2);  // cut at the buffer's end: try a larger one
   }
 }
+
+// The full path of OwnModule's file; empty when it cannot be had.
+inline std::u16string OwnModulePath() { return ModulePath(OwnModule()); }
 
 }  // namespace velko::platform

@@ -9,6 +9,8 @@
 
 #include <utility>
 
+#include "platform/win32/seams.h"
+
 namespace velko {
 
 template <typename T, typename Traits>
@@ -48,7 +50,7 @@ struct HKeyTraits {
   // x64 (HKEY_CLASSES_ROOT is 0xFFFFFFFF80000000 there), so compare from it.
   static void Close(HKEY h) {
     const ULONG_PTR offset = reinterpret_cast<ULONG_PTR>(h) - reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT);
-    if (offset > 0xF) ::RegCloseKey(h);
+    if (offset > 0xF) seams::RegCloseKey(h);
   }
 };
 struct HModuleTraits {

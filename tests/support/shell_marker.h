@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/win32/forms_test_driver.h"
+#include "tests/support/dialog_driver.h"
 
 namespace velko::testing {
 
