@@ -1,7 +1,5 @@
 #include "localization/lang_support.h"
 
-#include <cstring>
-
 #include "platform/text.h"
 #include "platform/win32/own_module.h"
 #include "platform/win32/wide.h"
@@ -44,9 +42,9 @@ void LangSupport::FreeLangLibrary() noexcept {
 
 std::u16string LangSupport::GetLangString(int32_t id) const {
   if (!hLangLib_) return {};
-  // The text is StripAtNull(BytesToString(buffer)) after LoadStringW(hLangLib, id,
-  // buffer, 1024) into a zeroed 2,049-byte buffer: the first 1,023 characters of
-  // the resource, cut at its first NUL. The same characters are read here straight
+  // The text is what LoadStringW(hLangLib, id, buffer, 1024) leaves in a zeroed
+  // 2,049-byte buffer, read as characters up to the first NUL: the first 1,023
+  // characters of the resource, cut at its first NUL. The same characters are read here straight
   // from the library's string table (a count of 0 hands out a pointer to it),
   // without the copy into the buffer.
   const wchar_t* text = nullptr;
@@ -54,14 +52,6 @@ std::u16string LangSupport::GetLangString(int32_t id) const {
   if (length <= 0 || !text) return {};
   const std::u16string_view resource = FromWide(text, static_cast<size_t>(length));
   return std::u16string(StripAtNull(resource.substr(0, kBufferChars - 1)));
-}
-
-std::u16string BytesToString(std::span<const uint8_t> bytes) {
-  const size_t n = bytes.size();
-  if (n <= 1) return {};
-  std::u16string s(n, u'\0');
-  std::memcpy(s.data(), bytes.data(), n);
-  return s;
 }
 
 }  // namespace velko

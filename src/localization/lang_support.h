@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 
 #include "platform/win32/unique_handle.h"
@@ -40,9 +39,5 @@ class LangSupport {
   std::u16string lang_lib_path_;
   int32_t LangLibRefCount_ = 0;
 };
-
-// Pairs of bytes become UTF-16 characters; a string of n characters holds the n
-// bytes at its start and NULs after them. One byte or none gives "".
-std::u16string BytesToString(std::span<const uint8_t> bytes);
 
 }  // namespace velko

@@ -239,6 +239,4 @@ int TwipsToPixels(float twips, int dpi) {
   return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
 }
 
-float PixelsToTwips(int pixels, int dpi) { return static_cast<float>(pixels * 1440.0 / dpi); }
-
 }  // namespace velko::forms

@@ -281,8 +281,7 @@ class Form {
   DialogSession* session_ = nullptr;
 };
 
-// Twips <-> pixels at `dpi` pixels per inch (1440 twips), rounded to the nearest pixel.
+// Twips to pixels at `dpi` pixels per inch (1440 twips), rounded to the nearest pixel.
 int TwipsToPixels(float twips, int dpi);
-float PixelsToTwips(int pixels, int dpi);
 
 }  // namespace velko::forms

@@ -1,0 +1,151 @@
+// The system helpers against the real API: error texts from the system's table
+// and from the tests' own netmsg.dll beside this program, INI files in a
+// private folder, the computer name and long paths.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "platform/error.h"
+#include "platform/text.h"
+#include "platform/win32/seams.h"
+#include "system/api_ini.h"
+#include "system/api_support.h"
+#include "system/shared_module.h"
+#include "tests/support/seam.h"
+
+namespace velko {
+namespace {
+
+namespace fs = std::filesystem;
+using std::nullopt;
+
+// FormatMessageW's own reading of `code`, for comparison: Wine's texts are not
+// Windows', so nothing here is compared with a literal system text.
+std::u16string SystemText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code, 0x400, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::u16string text = buffer ? reinterpret_cast<const char16_t*>(buffer) : u"";
+  ::LocalFree(buffer);
+  return text;
+}
+
+TEST(GetErrorText, NetworkCodesAskTheNetworkTableFirstAndTextsBecomeOneLine) {
+  const std::pair<int32_t, const char16_t*> cases[] = {
+      {2100, u"Test table text 2100, first of the network range."},
+      {2102, u"Test table text 2102, first line. Second line."},
+      {2103, u"Test table text 2103 ends with a space "},
+      {2250, u"Test table text 2250, which the system table has too."},
+      {2999, u"Test table text 2999, last of the network range."},
+  };
+  for (const auto& [code, text] : cases) EXPECT_EQ(GetErrorText(code), text) << code;
+  ASSERT_TRUE(SystemText(5).ends_with(u"\r\n"));
+  for (int32_t code : {2099, 3000, 5, 2}) {
+    std::u16string expected = SystemText(static_cast<DWORD>(code));
+    if (expected.ends_with(u"\r\n")) expected.resize(expected.size() - 2);
+    EXPECT_EQ(GetErrorText(code), expected) << code;
+  }
+  EXPECT_EQ(GetErrorText(0x3FFFFFF), u"") << "a code without a message";
+  EXPECT_EQ(AddLongPathPrefix(u"C:\\Data"), u"\\\\?\\C:\\Data\\");
+  EXPECT_EQ(AddLongPathPrefix(u"\\\\srv\\s\\"), u"\\\\?\\UNC\\srv\\s\\");
+  EXPECT_EQ(AddLongPathPrefix(u"X:\\a\\\\?\\b"), u"X:\\a\\\\?\\b\\") << "the prefix is looked for anywhere";
+  EXPECT_EQ(AddLongPathPrefix(u""), u"\\\\?\\");
+  EXPECT_EQ(PtrToString(u"ab\0cd"), u"ab");
+  EXPECT_EQ(PtrToString(nullptr), u"");
+}
+
+class IniFiles : public ::testing::Test {
+ protected:
+  void TearDown() override { fs::remove_all(folder_); }
+  std::u16string File(const char* name) const { return (folder_ / name).u16string(); }
+  std::string Bytes(const char* name) const {
+    std::ifstream in(folder_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  const fs::path folder_ = fs::temp_directory_path() / ("velko-ini-" + std::to_string(::GetCurrentProcessId()));
+  const bool made_ = fs::create_directories(folder_);
+};
+
+TEST_F(IniFiles, AbsentArgumentsDeleteAndListWhereEmptyOnesAreValues) {
+  const std::u16string f = File("a.ini");
+  WriteINIValue(u"S", u"k", u"v", f);
+  WriteINIValue(u"S", u"j", u"", f);
+  WriteINIValue(u"T", u"", u"x", f);
+  EXPECT_EQ(Bytes("a.ini"), "[S]\r\nk=v\r\nj=\r\n[T]\r\n=x\r\n");
+  EXPECT_EQ(ReadINIValue(u"S", nullopt, u"", f), std::u16string(u"k\0j\0", 4));
+  EXPECT_EQ(ReadINIValue(nullopt, u"k", u"", f), std::u16string(u"S\0T\0", 4));
+  WriteINIValue(u"S", u"k", nullopt, f);
+  EXPECT_EQ(ReadINIValue(u"S", u"k", u"gone", f), u"gone");
+  WriteINIValue(u"S", nullopt, u"ignored", f);
+  EXPECT_EQ(Bytes("a.ini"), "[T]\r\n=x\r\n");
+  std::ofstream(folder_ / "long.ini", std::ios::binary) << "[S]\r\nlong=" << std::string(5000, 'x') << "\r\n";
+  EXPECT_EQ(ReadINIValue(u"S", u"long", u"", File("long.ini")), std::u16string(4095, u'x'));
+}
+
+TEST_F(IniFiles, RaisesTheCodeTheSystemReportsWithItsTextAndNothingWithoutOne) {
+  const std::u16string none = File("none.ini"), nowhere = (folder_ / "no" / "x.ini").u16string();
+  std::ofstream(folder_ / "e.ini", std::ios::binary) << "[S]\r\nempty=\r\n";
+  const std::pair<std::function<void()>, int32_t> cases[] = {
+      {[&] { (void)ReadINIValue(u"S", u"k", u"", none); }, 2},
+      {[&] { (void)ReadINIValue(u"S", u"k", u"", nowhere); }, 3},
+      {[&] { WriteINIValue(u"S", u"k", u"v", nowhere); }, 3},
+      {[&] { WriteINIValue(u"S", u"k", u"v", folder_.u16string()); }, 5},
+      {[&] { EXPECT_EQ(ReadINIValue(u"S", u"k", u"d", none), u"d"); }, 0},
+      // An empty value copies nothing; a code some earlier call left is not this call's.
+      {[&] { ::SetLastError(5); EXPECT_EQ(ReadINIValue(u"S", u"empty", u"", File("e.ini")), u""); }, 0},
+      {[&] { ::SetLastError(5); WriteINIValue(u"S", u"k", u"v", File("e.ini")); }, 0},
+  };
+  for (const auto& [call, number] : cases) {
+    try {
+      call();
+      EXPECT_EQ(number, 0) << "nothing raised";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), number);
+      EXPECT_EQ(e.description(), GetErrorText(number)) << number;
+    }
+  }
+}
+
+DWORD g_size_given = 0;
+BOOL WINAPI NoName(LPWSTR, LPDWORD size) {
+  g_size_given = *size;
+  return FALSE;
+}
+BOOL WINAPI PaddedName(LPWSTR buffer, LPDWORD size) {
+  g_size_given = *size;
+  wcscpy(buffer, L"BOX  ");
+  *size = 2;  // the reported length is not what ends the name
+  return TRUE;
+}
+
+TEST(SharedModule, ComputerNameIsTheSystemsWithoutTrailingSpacesOrUnknown) {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  ASSERT_TRUE(::GetComputerNameW(name, &size));
+  EXPECT_EQ(GetLocalComputerName(), reinterpret_cast<const char16_t*>(name));
+  {
+    testing::SeamSwap swap(seams::GetComputerNameW, &NoName);
+    EXPECT_EQ(GetLocalComputerName(), u"(unknown)");
+    EXPECT_EQ(g_size_given, 512u);
+  }
+  testing::SeamSwap swap(seams::GetComputerNameW, &PaddedName);
+  EXPECT_EQ(GetLocalComputerName(), u"BOX");
+}
+
+TEST_F(IniFiles, SetFileAttrSetsTheBitsAndIgnoresAMissingFile) {
+  std::ofstream(folder_ / "f.txt") << "x";
+  SetFileAttr(File("f.txt"), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  const auto attributes = [&] { return ::GetFileAttributesW(reinterpret_cast<const wchar_t*>(File("f.txt").c_str())); };
+  EXPECT_EQ(attributes() & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 3u);
+  SetFileAttr(File("f.txt"), FILE_ATTRIBUTE_NORMAL);  // so the folder can go
+  EXPECT_EQ(attributes() & FILE_ATTRIBUTE_READONLY, 0u);
+  SetFileAttr(File("absent.txt"), FILE_ATTRIBUTE_HIDDEN);
+}
+
+}  // namespace
+}  // namespace velko
