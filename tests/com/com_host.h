@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "component/velko_h.h"
@@ -14,42 +16,49 @@
 namespace velko::testing {
 
 // build/<preset>/bin/ seen from build/<preset>/tests/.
-std::wstring ProductFolder();
+inline std::wstring ProductFolder() {
+  wchar_t path[MAX_PATH];
+  std::wstring folder(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
+  folder.resize(folder.find_last_of(L'\\'));
+  return folder.substr(0, folder.find_last_of(L'\\')) + L"\\bin";
+}
 
-// One apartment for the calling thread, for the lifetime of the object.
-class Apartment {
- public:
-  Apartment() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~Apartment() {
-    if (SUCCEEDED(hr_)) ::CoUninitialize();
+// One single-threaded apartment for the calling thread while it lives.
+struct Apartment {
+  Apartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  ~Apartment() { ::CoUninitialize(); }
+};
+
+// bin\VELKO.dll, loaded on first use and kept until a test unloads it.
+inline HMODULE& Velko() {
+  static HMODULE module = nullptr;
+  if (!module) module = ::LoadLibraryW((ProductFolder() + L"\\VELKO.dll").c_str());
+  return module;
+}
+
+template <typename... Args>
+HRESULT CallExport(const char* name, Args... args) {
+  auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(
+      reinterpret_cast<void*>(::GetProcAddress(Velko(), name)));
+  return f ? f(args...) : E_FAIL;
+}
+
+inline ComPtr<_CProductInfo> Create() {
+  ComPtr<IClassFactory> factory;
+  ComPtr<_CProductInfo> object;
+  EXPECT_EQ(CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory, factory.put_void()), S_OK);
+  if (factory) {
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID__CProductInfo, object.put_void()), S_OK);
   }
-  HRESULT hr() const { return hr_; }
+  return object;
+}
 
- private:
-  HRESULT hr_;
-};
+inline UniqueBstr MakeBstr(const std::u16string& text) {
+  return UniqueBstr(::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size())));
+}
 
-class ComServer {
- public:
-  ComServer();  // loads bin\VELKO.dll (kept for the process)
-  HMODULE module() const { return module_; }
-  HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) const;
-  HRESULT CanUnloadNow() const;
-  // A new CProductInfo; fails the current test when it cannot be made.
-  ComPtr<_CProductInfo> Create() const;
-
- private:
-  HMODULE module_ = nullptr;
-  using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
-  GetClassObjectFn get_class_object_ = nullptr;
-  CanUnloadNowFn can_unload_now_ = nullptr;
-};
-
-const ComServer& Server();
-
-// A BSTR that owns its text (embedded NULs kept).
-UniqueBstr MakeBstr(const std::u16string& text);
-std::u16string FromBstr(BSTR s);
+inline std::u16string FromBstr(BSTR s) {
+  return s ? std::u16string(reinterpret_cast<const char16_t*>(s), ::SysStringLen(s)) : std::u16string();
+}
 
 }  // namespace velko::testing

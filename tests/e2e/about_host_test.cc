@@ -1,206 +1,210 @@
-// ShowAboutBox from a C++ host of VELKO.dll: the call blocks while the real box
-// is up, returns False once it is closed, shows the calling object's own links
-// with the thread's product information, reports a failure of its own with the
-// error's number and description, and points at links with the DLL's own hand.
+// ShowAboutBox from a C++ host of VELKO.dll, with the real box driven from a
+// second thread the way a user drives it: what it shows, where, in which font,
+// what its keys, buttons and link do, and how a failure reaches the host. Run in
+// the English locale (the test's environment sets it), at the screen's DPI.
+// The host's thread waits in the modal loop while the driver checks, so the
+// checks of the driver's thread never run at the same time as the host's.
 #include <windows.h>
-#include <oleauto.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 
-#include "tests/support/dialog_driver.h"
 #include "tests/com/com_host.h"
+#include "tests/support/dialog_driver.h"
+#include "tests/support/shell_marker.h"
 
-namespace velko {
+namespace velko::testing {
 namespace {
 
 using namespace forms::testing;  // NOLINT: the driver's vocabulary
-using velko::testing::MakeBstr;
-using velko::testing::Server;
 
 enum Index { kProductName, kCopyright, kOK, kVisitWebsite, kLink, kViewEULA, kControls };
-constexpr int kPointingHandCursor = 201;  // resource of VELKO.dll
+// Left, top, width, height in twips, in tab order; the row laid out for two buttons.
+constexpr float kLayout[kControls][4] = {{150, 180, 3840, 195}, {150, 405, 3840, 195}, {4320, 135, 1185, 375},
+                                         {50, 3000, 2775, 375},  {120, 660, 3900, 255}, {2875, 3000, 2775, 375}};
 
-struct Seen {
-  std::wstring caption;
-  std::wstring texts[kControls];
-  bool eula_visible = false;
-};
+::testing::AssertionResult Twips(LONG pixels, float twips, int dpi) {
+  if (std::fabs(pixels - twips * dpi / 1440) <= 1) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << pixels << " px at " << dpi << " DPI is not " << twips << " twips";
+}
 
-class AboutBoxHost : public ::testing::Test {
+// Text `id` of the English language library, with "%1" replaced by `product`.
+std::wstring LibraryText(UINT id, const wchar_t* product = L"") {
+  static const HMODULE library = ::LoadLibraryExW((ProductFolder() + L"\\VELKORes1033.DLL").c_str(), nullptr,
+                                                  LOAD_LIBRARY_AS_DATAFILE);
+  const wchar_t* text = nullptr;
+  std::wstring s(text, std::max(0, ::LoadStringW(library, id, reinterpret_cast<wchar_t*>(&text), 0)));
+  for (size_t at; (at = s.find(L"%1")) != std::wstring::npos;) s.replace(at, 2, product);
+  return s;
+}
+
+void Click(HWND control) { ::SendMessageW(control, BM_CLICK, 0, 0); }
+// True once the focus has left `from`: the keys typed before have been handled.
+bool FocusLeft(HWND from) { return WaitUntil([&] { return FocusOf(::GetWindowThreadProcessId(from, nullptr)) != from; }); }
+
+class AboutBox : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(Server().module()) << "bin\\VELKO.dll did not load"; }
-
-  static void Set(const ComPtr<_CProductInfo>& o, HRESULT (STDMETHODCALLTYPE _CProductInfo::*put)(BSTR),
-                  const std::u16string& value) {
-    ASSERT_EQ((o.get()->*put)(MakeBstr(value).get()), S_OK);
-  }
-  static void AddURL(const ComPtr<_CProductInfo>& o, const std::u16string& href, const std::u16string& text) {
-    ASSERT_EQ(o->AddURL(MakeBstr(href).get(), MakeBstr(text).get()), S_OK);
-  }
-  // ShowAboutBox on `o` with the box read and closed through OK from outside.
-  static Seen Show(const ComPtr<_CProductInfo>& o, HRESULT* hr, VARIANT_BOOL* result,
-                   const std::function<void(HWND)>& more = nullptr) {
-    Seen seen;
-    const bool appeared = WhileShown([&] { *hr = o->ShowAboutBox(result); },
-                                     [&](HWND box) {
-                                       seen.caption = Text(box);
-                                       const std::vector<HWND> c = Children(box);
-                                       if (c.size() != kControls) return;
-                                       for (int i = 0; i < kControls; ++i) seen.texts[i] = Text(c[i]);
-                                       seen.eula_visible = ::IsWindowVisible(c[kViewEULA]) != FALSE;
-                                       if (more) more(box);
-                                       ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
-                                     });
-    EXPECT_TRUE(appeared);
-    return seen;
-  }
-
-  velko::testing::Apartment apartment_;
-};
-
-TEST_F(AboutBoxHost, ShowAboutBoxBlocksUntilTheBoxIsClosedAndReturnsFalse) {
-  ComPtr<_CProductInfo> o = Server().Create();
-  Set(o, &_CProductInfo::put_ProductName, u"Host Product");
-  Set(o, &_CProductInfo::put_ProductVersion, u"9.1");
-  Set(o, &_CProductInfo::put_Copyright, u"(c) Host");
-  Set(o, &_CProductInfo::put_EULAPath, u"C:\\eula.rtf");
-  AddURL(o, u"http://host.example/", u"Host home");
-  HRESULT hr = E_FAIL;
-  VARIANT_BOOL result = VARIANT_TRUE;
-  bool still_waiting = false;
-  const Seen seen = Show(o, &hr, &result, [&](HWND) { still_waiting = hr == E_FAIL; });
-  EXPECT_TRUE(still_waiting) << "the call returned while the box was up";
-  EXPECT_EQ(hr, S_OK);
-  EXPECT_EQ(result, VARIANT_FALSE);
-  EXPECT_NE(seen.caption.find(L"Host Product"), std::wstring::npos) << "caption";
-  EXPECT_EQ(seen.texts[kProductName], L"Host Product 9.1");
-  EXPECT_EQ(seen.texts[kCopyright], L"(c) Host");
-  EXPECT_EQ(seen.texts[kLink], L"Host home");
-  EXPECT_TRUE(seen.eula_visible);
-  EXPECT_FALSE(seen.texts[kOK].empty()) << "the language library beside the DLL gives the captions";
-}
-
-TEST_F(AboutBoxHost, ThroughIDispatchTheResultIsTheBooleanFalse) {
-  ComPtr<_CProductInfo> o = Server().Create();
-  OLECHAR name[] = L"ShowAboutBox";
-  LPOLESTR names[] = {name};
-  DISPID id = 0;
-  ASSERT_EQ(o->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
-  DISPPARAMS none{};
-  VARIANT result;
-  ::VariantInit(&result);
-  HRESULT hr = E_FAIL;
-  EXPECT_TRUE(WhileShown(
-      [&] { hr = o->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result, nullptr, nullptr); },
-      [](HWND box) { ::SendMessageW(Children(box).at(kOK), BM_CLICK, 0, 0); }));
-  EXPECT_EQ(hr, S_OK);
-  EXPECT_EQ(result.vt, VT_BOOL);
-  EXPECT_EQ(result.boolVal, VARIANT_FALSE);
-}
-
-TEST_F(AboutBoxHost, EachObjectShowsItsOwnLinksWithTheThreadsProductInfo) {
-  ComPtr<_CProductInfo> a = Server().Create(), b = Server().Create(), never = Server().Create(),
-                        cleared = Server().Create();
-  // Set after the last creation, which resets the thread's product information.
-  Set(b, &_CProductInfo::put_ProductName, u"Shared");
-  Set(b, &_CProductInfo::put_ProductVersion, u"1");
-  AddURL(a, u"http://a", u"");
-  AddURL(a, u"http://a2", u"Link of A");
-  AddURL(b, u"http://b", u"Link of B");
-  AddURL(cleared, u"http://c", u"Link of C");
-  ASSERT_EQ(cleared->ClearURLS(), S_OK);
-  struct Case {
-    const ComPtr<_CProductInfo>* object;
-    const wchar_t* link;
-  } cases[] = {{&a, L"Link of A"}, {&b, L"Link of B"}, {&never, L""}, {&cleared, L""}, {&a, L"Link of A"}};
-  for (const Case& c : cases) {
+  void SetUp() override { ASSERT_EQ(::GetUserDefaultLCID(), 1033u) << "the test's environment sets en_US"; }
+  // Shows the box of `o` and runs `script` on it from a second thread; the call
+  // must wait for the box and return False.
+  void Show(const ComPtr<_CProductInfo>& o, const std::function<void(HWND, const std::vector<HWND>&)>& script) {
     HRESULT hr = E_FAIL;
     VARIANT_BOOL result = VARIANT_TRUE;
-    const Seen seen = Show(*c.object, &hr, &result);
+    EXPECT_TRUE(WhileShown([&] { hr = o->ShowAboutBox(&result); }, [&](HWND box) {
+      EXPECT_EQ(hr, E_FAIL) << "ShowAboutBox returned while the box was up";
+      const std::vector<HWND> c = Children(box);
+      ASSERT_EQ(c.size(), static_cast<size_t>(kControls));
+      script(box, c);
+    }));
     EXPECT_EQ(hr, S_OK);
-    EXPECT_EQ(seen.texts[kLink], c.link);
-    EXPECT_EQ(seen.texts[kProductName], L"Shared 1");
+    EXPECT_EQ(result, VARIANT_FALSE);
   }
+  ComPtr<_CProductInfo> Product(const std::u16string& eula) {
+    auto o = Create();
+    o->put_ProductName(MakeBstr(u"Widget").get());
+    o->put_ProductVersion(MakeBstr(u"2.5").get());
+    o->put_Copyright(MakeBstr(u"(c) Widget Makers").get());
+    o->put_EULAPath(MakeBstr(eula).get());
+    return o;
+  }
+  Apartment apartment_;
+};
+
+TEST_F(AboutBox, ShowsTheProductWithTheLibrarysCaptionsInTheLocaleFontAtTheDesignPositions) {
+  const int dpi = ScreenDpi(LOGPIXELSY);
+  for (const bool eula : {true, false}) {
+    SCOPED_TRACE(eula ? "with a EULA path" : "without a EULA path");
+    auto o = Product(eula ? u"C:\\eula.rtf" : u"");
+    o->AddURL(MakeBstr(u"http://first").get(), nullptr);  // only its address is kept ...
+    o->AddURL(MakeBstr(u"http://widget.example/").get(), MakeBstr(u"Widget on the web").get());  // ... until this
+    o->AddURL(MakeBstr(u"http://late").get(), MakeBstr(u"Too late").get());
+    Show(o, [&](HWND box, const std::vector<HWND>& c) {
+      EXPECT_EQ(Text(box), LibraryText(2, L"Widget"));
+      const std::wstring texts[kControls] = {L"Widget 2.5",        L"(c) Widget Makers", LibraryText(12),
+                                             LibraryText(14), L"Widget on the web", LibraryText(44)};
+      for (int i = 0; i < kControls; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Text(c[i]), texts[i]);
+        EXPECT_EQ(::IsWindowVisible(c[i]) != FALSE, i != kViewEULA || eula);
+        const RECT r = RectInParent(c[i]);
+        if (i != kViewEULA || eula) {  // alone in the row, the website button keeps its width
+          EXPECT_TRUE(Twips(r.left, kLayout[i][0], dpi));
+          EXPECT_TRUE(Twips(r.top, kLayout[i][1], dpi));
+          EXPECT_TRUE(Twips(r.right - r.left, kLayout[i][2], dpi));
+          EXPECT_TRUE(Twips(r.bottom - r.top, kLayout[i][3], dpi));
+        }
+        // Tahoma 8 of the English locale everywhere; the name bold, the link underlined.
+        const LOGFONTW font = FontOf(c[i]);
+        EXPECT_STREQ(font.lfFaceName, L"Tahoma");
+        EXPECT_EQ(font.lfCharSet, DEFAULT_CHARSET);
+        EXPECT_EQ(font.lfHeight, -std::lround(8.0 * dpi / 72));
+        EXPECT_EQ(font.lfWeight, i == kProductName ? FW_BOLD : FW_NORMAL);
+        EXPECT_EQ(font.lfUnderline != 0, i == kLink);
+        // The buttons are common controls 6 although this program has no manifest.
+        const std::wstring window_class = RegisteredClassOf(c[i]);
+        EXPECT_EQ(window_class.starts_with(L"6.") && window_class.ends_with(L"!Button"),
+                  i == kOK || i == kVisitWebsite || i == kViewEULA) << window_class;
+      }
+      EXPECT_STREQ(FontOf(box).lfFaceName, L"Tahoma");
+      RECT client;
+      ::GetClientRect(box, &client);
+      EXPECT_TRUE(Twips(client.right, 5700, dpi));
+      EXPECT_TRUE(Twips(client.bottom, 3510, dpi));
+      EXPECT_EQ(FocusOf(::GetWindowThreadProcessId(box, nullptr)), c[kOK]);
+      EXPECT_EQ(::SendMessageW(box, DM_GETDEFID, 0, 0), MAKELRESULT(::GetDlgCtrlID(c[kOK]), DC_HASDEFID));
+      Click(c[kOK]);
+    });
+  }
+}
+
+TEST_F(AboutBox, EscapeDoesNothingAndEnterPressesOK) {
+  Show(Product(u""), [&](HWND box, const std::vector<HWND>& c) {
+    TypeKeys(box, {VK_ESCAPE});
+    TypeKeys(box, {VK_TAB});
+    EXPECT_TRUE(FocusLeft(c[kOK]) && ::IsWindowVisible(box)) << "closed by Escape";
+    ::SendMessageW(box, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c[kOK]), TRUE);
+    TypeKeys(box, {VK_RETURN});
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000)) << "not closed by Enter";
+  });
+}
+
+TEST_F(AboutBox, CtrlCCopiesOnceOnKeyDownAndNotAgainOnKeyUp) {
+  Show(Product(u""), [&](HWND box, const std::vector<HWND>& c) {
+    EmptyTheClipboard();
+    ::SetForegroundWindow(box);
+    ::keybd_event(VK_CONTROL, 0, 0, 0);
+    ::keybd_event('C', 0, 0, 0);
+    std::wstring copied;
+    WaitUntil([&] { return !(copied = ClipboardText()).empty(); }, 5000);
+    EXPECT_TRUE(copied.starts_with(L"---------------------------\r\n" + LibraryText(2, L"Widget") + L"\r\n")) << copied;
+    EXPECT_NE(copied.find(L"\r\nLanguage library: VELKORes1033.DLL\r\nUser locale: 1033\r\n"), std::wstring::npos);
+    EmptyTheClipboard();
+    ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0);
+    ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+    TypeKeys(box, {VK_TAB});
+    EXPECT_TRUE(FocusLeft(c[kOK]));
+    EXPECT_EQ(ClipboardText(), L"") << "copied again on key-up";
+    Click(c[kOK]);
+  });
+}
+
+TEST_F(AboutBox, TheLinkAndBothButtonsReachTheShellAndLeaveTheBoxOpen) {
+  MarkerCopy link(L"link target.exe"), web(L"web site.exe"), eula(L"eula document.exe");
+  ASSERT_TRUE(link.copied() && web.copied() && eula.copied());
+  auto o = Product(eula.exe_u16());
+  o->put_WebsiteHREF(MakeBstr(web.exe_u16()).get());
+  o->AddURL(MakeBstr(link.exe_u16()).get(), MakeBstr(u"Open the link").get());
+  Show(o, [&](HWND box, const std::vector<HWND>& c) {
+    std::string commands[2];
+    ::SendMessageW(c[kLink], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
+    EXPECT_TRUE(link.Ran(&commands[0]));
+    Click(c[kVisitWebsite]);
+    EXPECT_TRUE(web.Ran());
+    Click(c[kViewEULA]);
+    EXPECT_TRUE(eula.Ran(&commands[1]));
+    EXPECT_TRUE(::IsWindowVisible(box));
+    for (const std::string& command : commands) {  // the program alone, no parameters
+      EXPECT_EQ(command.find_first_not_of("\" ", command.find(".exe") + 4), std::string::npos) << command;
+    }
+    Click(c[kOK]);
+  });
 }
 
 // The host calls ShowAboutBox again from a timer while the box is up, which the
-// box refuses: the inner call fails with the automation error 400.
-std::atomic<bool> g_inner_done{false};
+// box refuses with the automation error 400, its text and this interface's GUID.
 _CProductInfo* g_inner_object = nullptr;
-HRESULT g_inner_hr = S_OK;
-VARIANT_BOOL g_inner_result = VARIANT_TRUE;
-std::wstring g_inner_description;
+std::atomic<HRESULT> g_inner_hr{S_OK};
+ComPtr<IErrorInfo> g_inner_error;
 
 void CALLBACK ShowAgain(HWND, UINT, UINT_PTR timer, DWORD) {
   ::KillTimer(nullptr, timer);
-  g_inner_hr = g_inner_object->ShowAboutBox(&g_inner_result);
-  ComPtr<IErrorInfo> info;
-  if (::GetErrorInfo(0, info.put()) == S_OK) {
-    BSTR text = nullptr;
-    info->GetDescription(&text);
-    UniqueBstr owned(text);
-    g_inner_description = text ? text : L"";
-  }
-  g_inner_done = true;
+  VARIANT_BOOL result = VARIANT_TRUE;
+  const HRESULT hr = g_inner_object->ShowAboutBox(&result);
+  ::GetErrorInfo(0, g_inner_error.put());
+  g_inner_hr = result == VARIANT_FALSE ? hr : E_UNEXPECTED;
 }
 
-TEST_F(AboutBoxHost, AFailureReachesTheHostWithNumberAndDescription) {
-  ComPtr<_CProductInfo> o = Server().Create();
-  ComPtr<ISupportErrorInfo> support;
-  ASSERT_EQ(o->QueryInterface(IID_ISupportErrorInfo, support.put_void()), S_OK);
-  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__CProductInfo), S_OK);
+TEST_F(AboutBox, ASecondShowingFailsWithTheNumberTextAndInterfaceOfTheError) {
+  auto o = Product(u"");
   g_inner_object = o.get();
   ::SetTimer(nullptr, 0, 1, ShowAgain);
-  HRESULT hr = E_FAIL;
-  VARIANT_BOOL result = VARIANT_TRUE;
-  bool open_after_inner_call = false;
-  Show(o, &hr, &result, [&](HWND box) {
-    WaitUntil([] { return g_inner_done.load(); });
-    open_after_inner_call = ::IsWindowVisible(box) != FALSE;
+  Show(o, [&](HWND box, const std::vector<HWND>& c) {
+    EXPECT_TRUE(WaitUntil([] { return g_inner_hr != S_OK; }));
+    EXPECT_TRUE(::IsWindowVisible(box));
+    Click(c[kOK]);
   });
-  ASSERT_TRUE(g_inner_done);
-  EXPECT_EQ(g_inner_hr, static_cast<HRESULT>(0x800A0190)) << "automation error 400";
-  EXPECT_EQ(g_inner_description, L"Form already displayed; can't show modally");
-  EXPECT_EQ(g_inner_result, VARIANT_FALSE);
-  EXPECT_TRUE(open_after_inner_call);
-  EXPECT_EQ(hr, S_OK) << "the outer call is not disturbed";
-  EXPECT_EQ(result, VARIANT_FALSE);
-}
-
-TEST_F(AboutBoxHost, TheLinkShowsTheDllsOwnPointingHand) {
-  // 32 x 32, monochrome (mask only), hot spot at the fingertip.
-  HCURSOR own = static_cast<HCURSOR>(
-      ::LoadImageW(Server().module(), MAKEINTRESOURCEW(kPointingHandCursor), IMAGE_CURSOR, 32, 32, LR_SHARED));
-  ASSERT_NE(own, nullptr);
-  ICONINFO info{};
-  ASSERT_TRUE(::GetIconInfo(own, &info));
-  BITMAP mask{};
-  ::GetObjectW(info.hbmMask, sizeof mask, &mask);
-  EXPECT_FALSE(info.fIcon);
-  EXPECT_EQ(info.xHotspot, 12u);
-  EXPECT_EQ(info.yHotspot, 9u);
-  EXPECT_EQ(info.hbmColor, nullptr);
-  EXPECT_EQ(mask.bmWidth, 32);
-  EXPECT_EQ(mask.bmHeight, 64) << "AND and XOR masks of 32 rows each";
-  ::DeleteObject(info.hbmMask);
-  if (info.hbmColor) ::DeleteObject(info.hbmColor);
-
-  ComPtr<_CProductInfo> o = Server().Create();
-  HCURSOR over_link = nullptr;
-  HRESULT hr = E_FAIL;
-  VARIANT_BOOL result = VARIANT_TRUE;
-  Show(o, &hr, &result, [&](HWND box) {
-    const DWORD box_thread = ::GetWindowThreadProcessId(box, nullptr);
-    ::AttachThreadInput(::GetCurrentThreadId(), box_thread, TRUE);
-    ::SendMessageW(box, WM_SETCURSOR, reinterpret_cast<WPARAM>(Children(box)[kLink]),
-                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-    over_link = ::GetCursor();
-    ::AttachThreadInput(::GetCurrentThreadId(), box_thread, FALSE);
-  });
-  EXPECT_EQ(over_link, ::LoadCursorW(Server().module(), MAKEINTRESOURCEW(kPointingHandCursor)));
+  EXPECT_EQ(g_inner_hr, static_cast<HRESULT>(0x800A0190));
+  ASSERT_TRUE(g_inner_error);
+  UniqueBstr description;
+  GUID guid = GUID_NULL;
+  g_inner_error->GetDescription(description.put());
+  g_inner_error->GetGUID(&guid);
+  EXPECT_EQ(FromBstr(description.get()), u"Form already displayed; can't show modally");
+  EXPECT_EQ(guid, IID__CProductInfo);
+  g_inner_error = nullptr;
 }
 
 }  // namespace
-}  // namespace velko
+}  // namespace velko::testing
