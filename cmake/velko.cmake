@@ -8,10 +8,25 @@ function(velko_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+  target_precompile_headers(${name} REUSE_FROM velko_test_pch)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELKO_TEST_BIN_DIR})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
 endfunction()
+# Parsing <windows.h> and the standard library takes most of the time of every
+# compile; one precompiled header serves the product's targets and one, with
+# GoogleTest added, the tests'. velko_pch(<target>) gives a target the first.
+set(velko_pch_headers <windows.h> <shellapi.h> <objbase.h> <oleauto.h> <algorithm> <functional> <memory> <string>
+    <string_view> <vector>)
+add_library(velko_pch OBJECT ${CMAKE_CURRENT_LIST_DIR}/pch.cc)
+target_precompile_headers(velko_pch PRIVATE ${velko_pch_headers})
+add_library(velko_test_pch OBJECT ${CMAKE_CURRENT_LIST_DIR}/pch.cc)
+target_link_libraries(velko_test_pch PRIVATE gtest)
+target_precompile_headers(velko_test_pch PRIVATE ${velko_pch_headers} <gtest/gtest.h>)
+function(velko_pch target)
+  target_precompile_headers(${target} REUSE_FROM velko_pch)
+endfunction()
+
 include(${CMAKE_CURRENT_LIST_DIR}/folder.cmake)
 
 # velko_resource_dll(<target> <File.DLL> <rc file> <output dir>)

@@ -7,8 +7,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/bootstrap.sh
 . scripts/wine-env.sh
-wineserver -p >/dev/null 2>&1 || true  # already running is fine
+export VELKO_HEAP_CHECK=0  # the checker's bookkeeping is not the product's time
+wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
 for arch in x86 x64; do
+  if [ "$arch" = x86 ] && ! velko_wine32_present; then
+    echo "== x86: skipped, 32-bit programs cannot run here"
+    continue
+  fi
   p=mingw-$arch
   cmake --preset "$p" >/dev/null
   cmake --build --preset "$p" >/dev/null

@@ -61,6 +61,9 @@ velko_prefix() {
     if [ ! -f "$WINEPREFIX/.velko-ready" ]; then
       echo "wine: creating the private prefix $WINEPREFIX" >&2
       wineboot -i >/dev/null 2>&1
+      # A program that crashes ends at once with a failing exit code, instead
+      # of waiting in Wine's crash debugger until a time limit ends it.
+      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
       wineserver -w
       touch "$WINEPREFIX/.velko-ready"
     fi

@@ -1,0 +1,1 @@
+// The source of the shared precompiled headers (see cmake/velko.cmake).
