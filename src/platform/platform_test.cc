@@ -8,6 +8,9 @@
 #include "platform/error.h"
 #include "platform/forms.h"
 #include "platform/text.h"
+#include "platform/win32/own_module.h"
+#include "platform/win32/unique_handle.h"
+#include "tests/support/shell_marker.h"
 
 namespace velko {
 namespace {
@@ -103,6 +106,23 @@ TEST(Forms, SettersRefuseInvalidValuesWith380AndKeepTheOldOne) {
   EXPECT_EQ(forms::TwipsToPixels(7, 96), 0);   // 0.47 pixels
   EXPECT_EQ(forms::TwipsToPixels(8, 96), 1);   // 0.53 pixels
   EXPECT_EQ(forms::TwipsToPixels(375, 144), 38);
+}
+
+TEST(OwnModule, ThePathOfAModuleLongerThanMaxPathComesBackWhole) {
+  std::wstring folder = L"\\\\?\\" + testing::TestProgramFolder();
+  for (int i = 0; folder.size() < MAX_PATH + 40; ++i) {
+    folder += L"\\deep folder " + std::to_wstring(i);
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+  }
+  const std::wstring copy = folder + L"\\netmsg.dll";
+  ASSERT_TRUE(::CopyFileW((testing::TestProgramFolder() + L"\\netmsg.dll").c_str(), copy.c_str(), FALSE));
+  UniqueHModule module(::LoadLibraryW(copy.c_str()));
+  ASSERT_TRUE(module);
+  const std::u16string path = platform::ModulePath(module.get());
+  EXPECT_GT(path.size(), static_cast<size_t>(MAX_PATH));
+  EXPECT_EQ(path.substr(path.size() - 11), u"\\netmsg.dll");
+  module.reset();
+  ::DeleteFileW(copy.c_str());
 }
 
 }  // namespace
