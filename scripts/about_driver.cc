@@ -94,10 +94,13 @@ int Copy() {
     std::fprintf(stderr, "about_driver: no About box appeared\n");
     return 1;
   }
-  EmptyTheClipboard();
+  // Keys go to the foreground window, and only a change of the clipboard tells
+  // that the box copied: what it held before may be the same kind of text.
+  const DWORD before = ::GetClipboardSequenceNumber();
+  WaitUntil([&] { return ::SetForegroundWindow(box), ::GetForegroundWindow() == box; }, 5000);
   TypeKeys(box, {VK_CONTROL, 'C'});
   std::wstring text;
-  WaitUntil([&] { return !(text = ClipboardText()).empty(); });
+  WaitUntil([&] { return ::GetClipboardSequenceNumber() != before && !(text = ClipboardText()).empty(); });
   std::printf("%s", Utf8(text).c_str());
   return text.empty() ? 1 : 0;
 }

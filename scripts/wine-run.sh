@@ -17,16 +17,19 @@ if [ "$arch" = x86 ] && ! velko_wine32_present; then
 fi
 loader=(wine)
 [ "$arch" = x64 ] && [ ! -f "$1" ] && loader=(velko_wine64)
-[ "${VELKO_HEAP_CHECK:-1}" = 0 ] && { "${loader[@]}" "$@"; exit $?; }
+[ "${VELKO_HEAP_CHECK:-1}" = 0 ] || WINEDEBUG="$WINEDEBUG,warn+heap"
 
-# A server started by the program itself would keep the checker's pipe open.
+# The program's output goes through files, not pipes: a Wine server or desktop
+# process that the program starts inherits them and lives on, and would keep a
+# caller's pipe (a command substitution, a tee) open until it ends.
 wineserver -p5 </dev/null >/dev/null 2>&1
-heap_log=$(mktemp)
-{ WINEDEBUG="$WINEDEBUG,warn+heap" "${loader[@]}" "$@" 2>&1 1>&3 3>&- | tee "$heap_log" >&2 3>&-
-  rc=${PIPESTATUS[0]}; } 3>&1
-if grep -q ':warn:heap:' "$heap_log"; then
+out=$(mktemp); err=$(mktemp)
+"${loader[@]}" "$@" >"$out" 2>"$err"
+rc=$?
+cat "$out"; cat "$err" >&2
+if grep -q ':warn:heap:' "$err"; then
   echo "FAILED: Wine's heap checker reported the warnings above" >&2
   [ "$rc" -eq 0 ] && rc=1
 fi
-rm -f "$heap_log"
+rm -f "$out" "$err"
 exit "$rc"

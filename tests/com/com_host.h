@@ -1,19 +1,21 @@
 // A C++ host of VELKO.dll for tests: loads the built DLL from bin/ without
-// registration and creates objects through its own class factory.
+// registration and creates objects through its own class factory. Strings go
+// through the client header's Bstr, as a C++ host's do.
 #pragma once
 
 #include <windows.h>
-#include <ole2.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "component/velko_h.h"
 #include "platform/win32/unique_handle.h"
 #include "tests/support/process_probe.h"
+#include "velko_client.h"
 
 namespace velko::testing {
+
+using client::Bstr;
 
 // build/<preset>/bin/ seen from build/<preset>/tests/.
 inline std::wstring ProductFolder() {
@@ -38,8 +40,7 @@ inline HMODULE& Velko() {
 
 template <typename... Args>
 HRESULT CallExport(const char* name, Args... args) {
-  auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(
-      reinterpret_cast<void*>(::GetProcAddress(Velko(), name)));
+  auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(reinterpret_cast<void*>(::GetProcAddress(Velko(), name)));
   return f ? f(args...) : E_FAIL;
 }
 
@@ -47,18 +48,8 @@ inline ComPtr<_CProductInfo> Create() {
   ComPtr<IClassFactory> factory;
   ComPtr<_CProductInfo> object;
   EXPECT_EQ(CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory, factory.put_void()), S_OK);
-  if (factory) {
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID__CProductInfo, object.put_void()), S_OK);
-  }
+  EXPECT_EQ(factory ? factory->CreateInstance(nullptr, IID__CProductInfo, object.put_void()) : E_FAIL, S_OK);
   return object;
-}
-
-inline UniqueBstr MakeBstr(const std::u16string& text) {
-  return UniqueBstr(::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size())));
-}
-
-inline std::u16string FromBstr(BSTR s) {
-  return s ? std::u16string(reinterpret_cast<const char16_t*>(s), ::SysStringLen(s)) : std::u16string();
 }
 
 }  // namespace velko::testing

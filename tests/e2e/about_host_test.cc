@@ -61,12 +61,12 @@ class AboutBox : public ::testing::Test {
     EXPECT_EQ(hr, S_OK);
     EXPECT_EQ(result, VARIANT_FALSE);
   }
-  ComPtr<_CProductInfo> Product(const std::u16string& eula) {
+  ComPtr<_CProductInfo> Product(const std::wstring& eula) {
     auto o = Create();
-    o->put_ProductName(MakeBstr(u"Widget").get());
-    o->put_ProductVersion(MakeBstr(u"2.5").get());
-    o->put_Copyright(MakeBstr(u"(c) Widget Makers").get());
-    o->put_EULAPath(MakeBstr(eula).get());
+    o->put_ProductName(Bstr(L"Widget"));
+    o->put_ProductVersion(Bstr(L"2.5"));
+    o->put_Copyright(Bstr(L"(c) Widget Makers"));
+    o->put_EULAPath(Bstr(eula));
     return o;
   }
   Apartment apartment_;
@@ -76,10 +76,10 @@ TEST_F(AboutBox, ShowsTheProductWithTheLibrarysCaptionsInTheLocaleFontAtTheDesig
   const int dpi = ScreenDpi(LOGPIXELSY);
   for (const bool eula : {true, false}) {
     SCOPED_TRACE(eula ? "with a EULA path" : "without a EULA path");
-    auto o = Product(eula ? u"C:\\eula.rtf" : u"");
-    o->AddURL(MakeBstr(u"http://first").get(), nullptr);  // only its address is kept ...
-    o->AddURL(MakeBstr(u"http://widget.example/").get(), MakeBstr(u"Widget on the web").get());  // ... until this
-    o->AddURL(MakeBstr(u"http://late").get(), MakeBstr(u"Too late").get());
+    auto o = Product(eula ? L"C:\\eula.rtf" : L"");
+    o->AddURL(Bstr(L"http://first"), nullptr);  // only its address is kept ...
+    o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));  // ... until this
+    o->AddURL(Bstr(L"http://late"), Bstr(L"Too late"));
     Show(o, [&](HWND box, const std::vector<HWND>& c) {
       EXPECT_EQ(Text(box), LibraryText(2, L"Widget"));
       const std::wstring texts[kControls] = {L"Widget 2.5",        L"(c) Widget Makers", LibraryText(12),
@@ -119,43 +119,12 @@ TEST_F(AboutBox, ShowsTheProductWithTheLibrarysCaptionsInTheLocaleFontAtTheDesig
   }
 }
 
-TEST_F(AboutBox, EscapeDoesNothingAndEnterPressesOK) {
-  Show(Product(u""), [&](HWND box, const std::vector<HWND>& c) {
-    TypeKeys(box, {VK_ESCAPE});
-    TypeKeys(box, {VK_TAB});
-    EXPECT_TRUE(FocusLeft(c[kOK]) && ::IsWindowVisible(box)) << "closed by Escape";
-    ::SendMessageW(box, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c[kOK]), TRUE);
-    TypeKeys(box, {VK_RETURN});
-    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000)) << "not closed by Enter";
-  });
-}
-
-TEST_F(AboutBox, CtrlCCopiesOnceOnKeyDownAndNotAgainOnKeyUp) {
-  Show(Product(u""), [&](HWND box, const std::vector<HWND>& c) {
-    EmptyTheClipboard();
-    ::SetForegroundWindow(box);
-    ::keybd_event(VK_CONTROL, 0, 0, 0);
-    ::keybd_event('C', 0, 0, 0);
-    std::wstring copied;
-    WaitUntil([&] { return !(copied = ClipboardText()).empty(); }, 5000);
-    EXPECT_TRUE(copied.starts_with(L"---------------------------\r\n" + LibraryText(2, L"Widget") + L"\r\n")) << copied;
-    EXPECT_NE(copied.find(L"\r\nLanguage library: VELKORes1033.DLL\r\nUser locale: 1033\r\n"), std::wstring::npos);
-    EmptyTheClipboard();
-    ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0);
-    ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
-    TypeKeys(box, {VK_TAB});
-    EXPECT_TRUE(FocusLeft(c[kOK]));
-    EXPECT_EQ(ClipboardText(), L"") << "copied again on key-up";
-    Click(c[kOK]);
-  });
-}
-
 TEST_F(AboutBox, TheLinkAndBothButtonsReachTheShellAndLeaveTheBoxOpen) {
   MarkerCopy link(L"link target.exe"), web(L"web site.exe"), eula(L"eula document.exe");
   ASSERT_TRUE(link.copied() && web.copied() && eula.copied());
-  auto o = Product(eula.exe_u16());
-  o->put_WebsiteHREF(MakeBstr(web.exe_u16()).get());
-  o->AddURL(MakeBstr(link.exe_u16()).get(), MakeBstr(u"Open the link").get());
+  auto o = Product(eula.exe());
+  o->put_WebsiteHREF(Bstr(web.exe()));
+  o->AddURL(Bstr(link.exe()), Bstr(L"Open the link"));
   Show(o, [&](HWND box, const std::vector<HWND>& c) {
     std::string commands[2];
     ::SendMessageW(c[kLink], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
@@ -174,36 +143,56 @@ TEST_F(AboutBox, TheLinkAndBothButtonsReachTheShellAndLeaveTheBoxOpen) {
 
 // The host calls ShowAboutBox again from a timer while the box is up, which the
 // box refuses with the automation error 400, its text and this interface's GUID.
-_CProductInfo* g_inner_object = nullptr;
-std::atomic<HRESULT> g_inner_hr{S_OK};
-ComPtr<IErrorInfo> g_inner_error;
+struct {
+  _CProductInfo* object;
+  std::atomic<HRESULT> hr{S_OK};
+  ComPtr<IErrorInfo> error;
+} g_inner;
 
 void CALLBACK ShowAgain(HWND, UINT, UINT_PTR timer, DWORD) {
   ::KillTimer(nullptr, timer);
   VARIANT_BOOL result = VARIANT_TRUE;
-  const HRESULT hr = g_inner_object->ShowAboutBox(&result);
-  ::GetErrorInfo(0, g_inner_error.put());
-  g_inner_hr = result == VARIANT_FALSE ? hr : E_UNEXPECTED;
+  const HRESULT hr = g_inner.object->ShowAboutBox(&result);
+  ::GetErrorInfo(0, g_inner.error.put());
+  g_inner.hr = result == VARIANT_FALSE ? hr : E_UNEXPECTED;
 }
 
-TEST_F(AboutBox, ASecondShowingFailsWithTheNumberTextAndInterfaceOfTheError) {
-  auto o = Product(u"");
-  g_inner_object = o.get();
+// Ctrl+C copies once, on key-down; Escape does nothing; Enter presses OK; a
+// second showing fails.
+TEST_F(AboutBox, KeysAndASecondShowing) {
+  auto o = Product(L"");
+  g_inner.object = o.get();
   ::SetTimer(nullptr, 0, 1, ShowAgain);
   Show(o, [&](HWND box, const std::vector<HWND>& c) {
-    EXPECT_TRUE(WaitUntil([] { return g_inner_hr != S_OK; }));
-    EXPECT_TRUE(::IsWindowVisible(box));
-    Click(c[kOK]);
+    EXPECT_TRUE(WaitUntil([] { return g_inner.hr != S_OK; }));
+    EmptyTheClipboard();
+    ::SetForegroundWindow(box);
+    ::keybd_event(VK_CONTROL, 0, 0, 0);
+    ::keybd_event('C', 0, 0, 0);
+    std::wstring copied;
+    WaitUntil([&] { return !(copied = ClipboardText()).empty(); }, 5000);
+    EXPECT_TRUE(copied.starts_with(L"---------------------------\r\n" + LibraryText(2, L"Widget") + L"\r\n")) << copied;
+    EXPECT_NE(copied.find(L"\r\nLanguage library: VELKORes1033.DLL\r\nUser locale: 1033\r\n"), std::wstring::npos);
+    EmptyTheClipboard();
+    ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0);
+    ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+    TypeKeys(box, {VK_ESCAPE});
+    TypeKeys(box, {VK_TAB});
+    EXPECT_TRUE(FocusLeft(c[kOK]) && ::IsWindowVisible(box)) << "closed by Escape";
+    EXPECT_EQ(ClipboardText(), L"") << "copied again on key-up";
+    ::SendMessageW(box, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(c[kOK]), TRUE);
+    TypeKeys(box, {VK_RETURN});
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000)) << "not closed by Enter";
   });
-  EXPECT_EQ(g_inner_hr, static_cast<HRESULT>(0x800A0190));
-  ASSERT_TRUE(g_inner_error);
-  UniqueBstr description;
+  EXPECT_EQ(g_inner.hr, static_cast<HRESULT>(0x800A0190));
+  ASSERT_TRUE(g_inner.error);
+  Bstr description;
   GUID guid = GUID_NULL;
-  g_inner_error->GetDescription(description.put());
-  g_inner_error->GetGUID(&guid);
-  EXPECT_EQ(FromBstr(description.get()), u"Form already displayed; can't show modally");
+  g_inner.error->GetDescription(description.put());
+  g_inner.error->GetGUID(&guid);
+  EXPECT_EQ(description.str(), L"Form already displayed; can't show modally");
   EXPECT_EQ(guid, IID__CProductInfo);
-  g_inner_error = nullptr;
+  g_inner.error = nullptr;
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Registration and late binding from real hosts in the private Wine prefix:
 #   hosts.sh <x86|x64> <build dir>
-# regsvr32 registers the DLL (lasting keys), the VBScript and JScript hosts and
-# the examples use it, regsvr32 /u removes every key and creation then fails with
-# 429; a per-user install writes the user's classes only and its removal leaves
-# them as they were; a host with an application manifest needs no registration.
+# regsvr32 registers the DLL with lasting keys. The VBScript host round-trips a
+# property, sees an error's number and text and shows the About box in each
+# locale that has a language library and in one that has none (German falls
+# back to English); about_driver.exe copies the box with Ctrl+C, which must show
+# that locale's library and font, and closes it. The JScript host round-trips
+# too. regsvr32 /u removes every key and creation then fails with 429. A
+# per-user install writes the user's classes only and its removal leaves them as
+# they were; a host with an application manifest needs no registration.
 set -uo pipefail
 arch=$1; build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -12,41 +16,64 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() { "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null | tr -d '\r'; }
+run() { env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null | tr -d '\r'; }
 exists() { "$root/scripts/wine-run.sh" "$arch" reg query "$1" >/dev/null 2>&1; }
-win() { winepath -w "$1" 2>/dev/null; }
+loc=C.UTF-8
 clsid='{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}'
 keys=("CLSID\\$clsid\\InprocServer32" VELKO.CProductInfo 'TypeLib\{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}\1.0'
       'Interface\{024F49E9-03E8-4963-8DD4-3F4123E16E72}')
-dll=$(win "$build/bin/VELKO.dll")
-vbs=$(win "$root/tests/e2e/roundtrip.vbs")
+dll=$(winepath -w "$build/bin/VELKO.dll" 2>/dev/null)
+host=$(winepath -w "$root/tests/e2e/about_host.vbs" 2>/dev/null)
+version=$(sed -n 's/^#define VELKO_VERSION_COMMAS //p' "$build/src/component/gen/velko_version.h" | tr , .)
+rule=---------------------------
 
 run regsvr32 /s /u "$dll"  # the prefix is shared: start from no registration
 run regsvr32 /s "$dll" || fail "regsvr32"
 for k in "${keys[@]}"; do exists "HKCR\\$k" || fail "missing after registration: $k"; done
-run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve | grep -qF "REG_SZ    $dll" || fail "InprocServer32"
-run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel | grep -q 'REG_SZ *Apartment$' ||
-  fail "ThreadingModel"
-run reg query 'HKCR\VELKO.CProductInfo\CLSID' /ve | grep -qF "$clsid" || fail "ProgID CLSID"
+run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /s | grep -qzE "REG_SZ    ${dll//\\/\\\\}
+ +ThreadingModel +REG_SZ +Apartment" || fail "InprocServer32"
 # A lasting key takes lasting subkeys; one that goes at the next start does not.
 run reg add "HKCR\\CLSID\\$clsid\\InprocServer32\\lasting" /f >/dev/null || fail "the keys are volatile"
 
-# Wine's script host ends silently on an uncaught script error, so a host passes
-# only when it prints what it must.
-out=$(run cscript //nologo "$vbs"); echo "$out"
-[ "$out" = "vbscript: Widget 2.5, 13 Type mismatch" ] || fail "VBScript host"
-out=$(run cscript //nologo "$(win "$root/tests/e2e/roundtrip.js")"); echo "$out"
-[ "$out" = "jscript: Widget 2.5, -2147352571" ] || fail "JScript host"
-for example in "cscript //nologo $(win "$root/examples/vbscript/host.vbs")" \
-               "cscript //nologo $(win "$root/examples/jscript/host.js")" "$build/examples/velko_host.exe"; do
-  [ "$(run $example)" = "created: Contoso Draw 4.2" ] || fail "example $example"
+for case in "en_US|1033|1033|Tahoma, 8" "ja_JP|1041|1041|ＭＳ Ｐゴシック, 9" "ko_KR|1042|1042|굴림, 9" \
+            "zh_TW|1028|1028|新細明體, 9" "zh_CN|2052|2052|宋体, 9" "de_DE|1031|1033|Tahoma, 8"; do
+  IFS='|' read -r loc lcid library font <<<"$case"
+  loc=$loc.UTF-8
+  run cscript //nologo "$host" >"$build/tests/about-host.out" &
+  host_pid=$!
+  # The caption (line 2) is the library's own text, checked by the C++ host.
+  copied=$(run "$build/tests/about_driver.exe" copy | sed -e 2d -e 's/^Computer: ..*$/Computer: (name)/')
+  [ "$copied" = "$rule
+$rule
+Sample Product 1.2.3
+Copyright (c) 2026 Sample Company
+Sample support <http://sample.example/support>
+$rule
+File: VELKO.dll
+File version: $version
+Architecture: $arch
+Language library: VELKORes$library.DLL
+User locale: $lcid
+Dialog font: $font pt
+DPI: 96
+Computer: (name)
+$rule" ] || { fail "$loc: Ctrl+C copied:"; echo "$copied"; }
+  run "$build/tests/about_driver.exe" close >/dev/null || fail "$loc: the box did not close on OK"
+  wait "$host_pid"
+  out=$(tr -d '\r' <"$build/tests/about-host.out")
+  [ "${out#*$'\n'}" = "ShowAboutBox returned Boolean 0" ] || fail "$loc: $out"
+  # Script engines give their texts in the user's language.
+  [ "$lcid" != 1033 ] || [ "${out%%$'\n'*}" = "vbscript: Sample Product 1.2.3, 13 Type mismatch" ] || fail "$out"
 done
+loc=C.UTF-8
+out=$(run cscript //nologo "$(winepath -w "$root/tests/e2e/roundtrip.js" 2>/dev/null)")
+[ "$out" = "jscript: Widget 2.5, -2147352571" ] || fail "JScript host: $out"
 
 run regsvr32 /s /u "$dll" || fail "regsvr32 /u"
 for k in "${keys[@]}"; do ! exists "HKCR\\$k" || fail "left behind by unregistration: $k"; done
 run regsvr32 /s /u "$dll" || fail "a second regsvr32 /u"
-out=$(run cscript //nologo "$vbs" unregistered); echo "$out"
-[ "$out" = "vbscript: 429" ] || fail "creation after unregistration"
+out=$(run cscript //nologo "$host")
+[ "$out" = "CreateObject failed: 429" ] || fail "creation after unregistration: $out"
 
 before=$(run reg query 'HKCU\Software\Classes' /s)
 run regsvr32 /s /n /i:user "$dll" || fail "regsvr32 /n /i:user"
