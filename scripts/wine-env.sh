@@ -8,7 +8,14 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
 export WINEARCH=win64
 
-velko_wine32_present() { [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/wine ]; }
+# The 32-bit loader must also run: a kernel without 32-bit support refuses it.
+velko_wine32_present() {
+  local loader
+  for loader in /usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine/wine; do
+    [ -x "$loader" ] && "$loader" --version >/dev/null 2>&1 && return 0
+  done
+  return 1
+}
 # The 64-bit loader, for builtins (regsvr32, cscript) that must see 64-bit registrations.
 velko_wine64() { if [ -x /usr/lib/wine/wine64 ]; then /usr/lib/wine/wine64 "$@"; else wine64 "$@"; fi; }
 
