@@ -4,21 +4,45 @@
 # The MSI installs per machine and writes the registration regsvr32 writes (in a
 # second fresh prefix); a VBScript host shows the box; the same version again or a
 # higher one leaves one product; uninstall leaves no folder and the machine's
-# classes as they were. The zip holds what a team redistributes and SHA256SUMS
-# matches; a throwaway certificate signs the DLLs and the MSI.
+# classes as they were. First, without Wine: the zip holds what a team
+# redistributes, SHA256SUMS matches, a throwaway certificate signs DLLs and MSI.
 set -u
 arch=$1; build=$(cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
-export WINEPREFIX="$build/msi-prefix"
-rm -rf "$WINEPREFIX" "$WINEPREFIX.lock" "$build/regsvr32-prefix"
-. "$root/scripts/wine-env.sh"  # one wineboot -i, for this prefix
-if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 does not run here"; exit 77; fi
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-run() { "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
-win() { winepath -w "$1" 2>/dev/null; }
 pkg="$build/package"; tmp="$build/package-test"; version=$(sed -n 's/^#define VELKO_VERSION "\(.*\)"/\1/p' "$build/include/velko_version.h")
 rm -rf "$tmp"; mkdir -p "$tmp"
+
+# The archive: exactly what a team redistributes, and the checksums of both packages.
+want=$(printf '%s\n' bin/ bin/VELKO.dll bin/VELKO.manifest $(cd "$build/bin" && ls VELKORes*.DLL | sed 's|^|bin/|') \
+  include/ include/velko.h include/velko_i.c include/velko_client.h include/velko_version.h examples/ examples/cpp/ \
+  examples/cpp/host.cpp examples/vbscript/ examples/vbscript/host.vbs examples/jscript/ examples/jscript/host.js \
+  examples/regfree/ examples/regfree/velko_host.exe.manifest examples/demo.vbs README.md LICENSE CHANGELOG.md | sort)
+diff <(echo "$want") <(cmake -E tar tf "$pkg/VELKO-$version-$arch.zip" | sort) || fail "the archive's listing"
+(cd "$pkg" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS"
+[ "$(awk '{print $2}' "$pkg/SHA256SUMS" | xargs)" = "VELKO-$version-$arch.msi VELKO-$version-$arch.zip" ] || fail "SHA256SUMS lists"
+
+# A higher version, signed with a throwaway certificate.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tmp/key.pem" -out "$tmp/cert.pem" -days 1 -subj /CN=VELKO-test 2>/dev/null
+openssl pkcs12 -export -inkey "$tmp/key.pem" -in "$tmp/cert.pem" -out "$tmp/test.pfx" -passout pass:throwaway
+VELKO_SIGN_PFX="$tmp/test.pfx" VELKO_SIGN_PASSWORD=throwaway cmake -DCONFIG="$build/packaging/package-config.cmake" \
+  -DACTION=msi -DVERSION=99.0.0 -DOUT="$tmp" -P "$root/packaging/package.cmake" >/dev/null || fail "packaging 99.0.0"
+for f in "$tmp"/VELKO-99.0.0-$arch.msi "$tmp"/VELKO-99.0.0-$arch/bin/*.{dll,DLL}; do
+  osslsigncode verify -CAfile "$tmp/cert.pem" -in "$f" >/dev/null 2>&1 || fail "signature of $(basename "$f")"
+done
+! osslsigncode verify -in "$pkg/VELKO-$version-$arch/bin/VELKO.dll" >/dev/null 2>&1 || fail "signed without a certificate"
+
+. "$root/scripts/wine-env.sh"
+if [ "$arch" = x86 ] && ! velko_wine32_present; then
+  echo "SKIPPED: wine32 does not run here; the x86 packages were checked without Wine: $failures failure(s)"
+  [ "$failures" -eq 0 ] && exit 77 || exit 1
+fi
+export WINEPREFIX="$build/msi-prefix"
+rm -rf "$WINEPREFIX" "$WINEPREFIX.lock" "$build/regsvr32-prefix"
+velko_prefix; velko_window_manager  # one wineboot -i
+run() { "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
+win() { winepath -w "$1" 2>/dev/null; }
 keys=('HKCR\CLSID\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' 'HKCR\VELKO.CProductInfo'
       'HKCR\TypeLib\{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}' 'HKCR\Interface\{024F49E9-03E8-4963-8DD4-3F4123E16E72}')
 export_keys() { for k in "${keys[@]}"; do run reg export "$k" 'C:\k.reg' /y && iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/k.reg"; done; }
@@ -52,16 +76,6 @@ wait $!
 grep -qx "caption: About Sample Product" <<<"$seen" || fail "no About box from the installed DLL: $seen"
 grep -q "returned Boolean False" "$tmp/host.txt" || fail "host: $(cat "$tmp/host.txt")"
 
-# A higher version, signed with a throwaway certificate.
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tmp/key.pem" -out "$tmp/cert.pem" -days 1 -subj /CN=VELKO-test 2>/dev/null
-openssl pkcs12 -export -inkey "$tmp/key.pem" -in "$tmp/cert.pem" -out "$tmp/test.pfx" -passout pass:throwaway
-VELKO_SIGN_PFX="$tmp/test.pfx" VELKO_SIGN_PASSWORD=throwaway cmake -DCONFIG="$build/packaging/package-config.cmake" \
-  -DACTION=msi -DVERSION=99.0.0 -DOUT="$tmp" -P "$root/packaging/package.cmake" >/dev/null || fail "packaging 99.0.0"
-for f in "$tmp"/VELKO-99.0.0-$arch.msi "$tmp"/VELKO-99.0.0-$arch/bin/*.{dll,DLL}; do
-  osslsigncode verify -CAfile "$tmp/cert.pem" -in "$f" >/dev/null 2>&1 || fail "signature of $(basename "$f")"
-done
-! osslsigncode verify -in "$pkg/VELKO-$version-$arch/bin/VELKO.dll" >/dev/null 2>&1 || fail "signed without a certificate"
-
 products() {  # the versions of the installed VELKO products
   run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r' | awk '
     /^HKEY/ { if (n ~ /VELKO/) print v; n = v = "" } /DisplayName/ { n = $0 } /DisplayVersion/ { v = $3 }
@@ -77,16 +91,6 @@ run reg export 'HKLM\Software\Classes' 'C:\after.reg' /y
 cmp -s "$WINEPREFIX/drive_c/before.reg" "$WINEPREFIX/drive_c/after.reg" || fail "uninstall changed the machine's classes"
 echo "installer tests: $(( $(date +%s) - t0 )) s"
 wineserver -k
-
-# The archive: exactly what a team redistributes, and the checksums of both packages.
-want=$(printf '%s\n' bin/ bin/VELKO.dll bin/VELKO.manifest $(cd "$build/bin" && ls VELKORes*.DLL | sed 's|^|bin/|') \
-  include/ include/velko.h include/velko_i.c include/velko_client.h include/velko_version.h examples/ examples/cpp/ \
-  examples/cpp/host.cpp examples/vbscript/ examples/vbscript/host.vbs examples/jscript/ examples/jscript/host.js \
-  examples/regfree/ examples/regfree/velko_host.exe.manifest examples/demo.vbs README.md LICENSE CHANGELOG.md | sort)
-diff <(echo "$want") <(cmake -E tar tf "$pkg/VELKO-$version-$arch.zip" | sort) || fail "the archive's listing"
-(cd "$pkg" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS"
-[ "$(awk '{print $2}' "$pkg/SHA256SUMS" | xargs)" = "VELKO-$version-$arch.msi VELKO-$version-$arch.zip" ] || fail "SHA256SUMS lists"
-
 [ "$failures" -eq 0 ] && rm -rf "$WINEPREFIX" "$build/regsvr32-prefix"
 echo "package ($arch): $failures failure(s)"
 [ "$failures" -eq 0 ]
