@@ -69,7 +69,8 @@ if(EXISTS ${stamp})
   if(NOT previous STREQUAL inputs)
     set(fresh OFF)
   endif()
-  foreach(entry IN LISTS contents ITEMS ${CMAKE_CURRENT_LIST_FILE} ${CONFIG} ${SOURCE_DIR}/packaging/VELKO.wxs)
+  foreach(entry IN LISTS contents ITEMS ${CMAKE_CURRENT_LIST_FILE} ${CONFIG} ${SOURCE_DIR}/packaging/VELKO.wxs
+        ${SOURCE_DIR}/packaging/interface.wxi)
     string(REGEX REPLACE "\\|.*" "" f ${entry})
     if(${f} IS_NEWER_THAN ${stamp})
       set(fresh OFF)
@@ -117,15 +118,16 @@ if(ACTION STREQUAL "msi")
     string(UUID product_code NAMESPACE ${UPGRADE_CODE} NAME "VELKO ${VERSION}" TYPE SHA1 UPPER)
     string(UUID server_guid NAMESPACE ${UPGRADE_CODE} NAME VELKO.dll TYPE SHA1 UPPER)
     string(UUID manifest_guid NAMESPACE ${UPGRADE_CODE} NAME VELKO.manifest TYPE SHA1 UPPER)
+    string(UUID interface64_guid NAMESPACE ${UPGRADE_CODE} NAME Interface64 TYPE SHA1 UPPER)
     if(ARCH STREQUAL "x64")
       set(arch_vars -D Win64=yes -D ProgramFiles=ProgramFiles64Folder -D Platform=win64)
     else()
       set(arch_vars -D Win64=no -D ProgramFiles=ProgramFilesFolder -D Platform=win32)
     endif()
     execute_process(
-      COMMAND wixl -a ${ARCH} -I ${wix} -o ${msi} ${arch_vars} -D Arch=${ARCH} -D Version=${VERSION}
+      COMMAND wixl -a ${ARCH} -I ${wix} -I ${SOURCE_DIR}/packaging -o ${msi} ${arch_vars} -D Arch=${ARCH} -D Version=${VERSION}
               -D ProductCode=${product_code} -D UpgradeCode=${UPGRADE_CODE} -D ServerGuid=${server_guid}
-              -D ManifestGuid=${manifest_guid} -D Clsid=${CLSID} -D Iid=${IID} -D Libid=${LIBID}
+              -D ManifestGuid=${manifest_guid} -D Interface64Guid=${interface64_guid} -D Clsid=${CLSID} -D Iid=${IID} -D Libid=${LIBID}
               -D Bin=bin ${SOURCE_DIR}/packaging/VELKO.wxs
       WORKING_DIRECTORY ${stage} RESULT_VARIABLE failed)  # wixl takes relative sources only
     if(failed)
