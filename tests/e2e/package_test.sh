@@ -38,11 +38,13 @@ if [ "$arch" = x86 ] && ! velko_wine32_present; then
   echo "SKIPPED: wine32 does not run here; the x86 packages were checked without Wine: $failures failure(s)"
   [ "$failures" -eq 0 ] && exit 77 || exit 1
 fi
+# Fresh prefixes are copies of one that was booted (wineboot -i, once) and never run.
+pristine="$root/build/wine-pristine"; WINEPREFIX="$pristine" velko_prefix
 export WINEPREFIX="$build/msi-prefix"
-rm -rf "$WINEPREFIX" "$WINEPREFIX.lock" "$build/regsvr32-prefix"
-velko_prefix; velko_window_manager  # one wineboot -i
+rm -rf "$WINEPREFIX" "$build/regsvr32-prefix"
+cp -a "$pristine" "$WINEPREFIX"; cp -a "$pristine" "$build/regsvr32-prefix"
 run() { "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
-win() { winepath -w "$1" 2>/dev/null; }
+win() { echo "Z:${1//\//\\}"; }  # the paths here are absolute; Wine's Z: is /
 keys=('HKCR\CLSID\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' 'HKCR\VELKO.CProductInfo'
       'HKCR\TypeLib\{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}' 'HKCR\Interface\{024F49E9-03E8-4963-8DD4-3F4123E16E72}')
 classes=('HKLM\Software\Classes')
@@ -51,23 +53,23 @@ classes=('HKLM\Software\Classes')
   classes+=('HKLM\Software\Wow6432Node\Classes')
 classes() { for k in "${classes[@]}"; do run reg export "$k" 'C:\c.reg' /y && cat "$WINEPREFIX/drive_c/c.reg"; done; }
 export_keys() { for k in "${keys[@]}"; do run reg export "$k" 'C:\k.reg' /y && iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/k.reg"; done; }
-wineserver -k; cp -a "$WINEPREFIX" "$build/regsvr32-prefix"  # a second prefix as fresh as the first
 
 # What regsvr32 writes, with the build's bin folder where the installer puts the files.
 programs='Program Files'; [ "$arch" = x86 ] && programs='Program Files (x86)'
 folder="C:\\$programs\\VELKO"; dir="$WINEPREFIX/drive_c/$programs/VELKO"
 bin=$(win "$build/bin")
+wineserver -p
 reference=$(export WINEPREFIX="$build/regsvr32-prefix"; wineserver -p; run regsvr32 /s "$bin\\VELKO.dll" && export_keys; wineserver -k)
 [ "$(grep -c '^Windows Registry Editor' <<<"$reference")" = ${#keys[@]} ] || fail "regsvr32 wrote not every key"
 reference=${reference//"${bin//\\/\\\\}"/"${folder//\\/\\\\}"}
 
-wineserver -p
 # Windows has the installer's own containers from the start; Wine makes them on
 # the first install and keeps them. Wine's script host registers its own type
 # library on its first run.
 create=$(run cscript //nologo "$(win "$root/tests/e2e/create.vbs")" | tr -d '\r')
 [ "$create" = "create: 429" ] || fail "before the install: $create"
-for k in Features Products UpgradeCodes; do run reg add "HKLM\\Software\\Classes\\Installer\\$k" /f >/dev/null; done
+{ echo REGEDIT4; printf '[HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer\\%s]\n' Features Products UpgradeCodes; } >"$tmp/installer.reg"
+run reg import "$(win "$tmp/installer.reg")" || fail "reg import"
 classes >"$tmp/before.reg"
 msi=$(win "$pkg/VELKO-$version-$arch.msi")
 t0=$(date +%s)
