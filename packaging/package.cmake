@@ -3,7 +3,7 @@
 #   cmake -DCONFIG=<build>/packaging/package-config.cmake -DACTION=msi|dist
 #         [-DVERSION=<x.y.z>] [-DOUT=<folder>] -P package.cmake
 # msi  writes <OUT>/VELKO-<version>-<arch>.msi;
-# dist writes <OUT>/VELKO-<version>-<arch>.zip and <OUT>/SHA256SUMS of the packages there.
+# dist writes <OUT>/VELKO-<version>-<arch>.zip and <OUT>/SHA256SUMS of it and the .msi.
 # Both take the files from <OUT>/VELKO-<version>-<arch>/, the archive's contents,
 # where the DLLs are signed when VELKO_SIGN_PFX and VELKO_SIGN_PASSWORD are set.
 cmake_minimum_required(VERSION 3.25)
@@ -148,7 +148,7 @@ elseif(ACTION STREQUAL "dist")
     endif()
     message(STATUS "archive: ${zip}")
   endif()
-  file(GLOB packages RELATIVE ${OUT} ${OUT}/VELKO-*.msi ${OUT}/VELKO-*.zip)
+  file(GLOB packages RELATIVE ${OUT} ${OUT}/${name}.msi ${OUT}/${name}.zip)
   set(sums "")
   foreach(p IN LISTS packages)
     file(SHA256 ${OUT}/${p} hash)

@@ -22,6 +22,9 @@ want=$(printf '%s\n' bin/ bin/VELKO.dll bin/VELKO.manifest $(cd "$build/bin" && 
 diff <(echo "$want") <(cmake -E tar tf "$pkg/VELKO-$version-$arch.zip" | sort) || fail "the archive's listing"
 (cd "$pkg" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS"
 [ "$(awk '{print $2}' "$pkg/SHA256SUMS" | xargs)" = "VELKO-$version-$arch.msi VELKO-$version-$arch.zip" ] || fail "SHA256SUMS lists"
+for f in "$pkg/VELKO-$version-$arch"/bin/*.{dll,DLL}; do  # an installer replaces versioned files by version
+  [ "$(strings -el "$f" | grep -A1 -x FileVersion | tail -1)" = "$version" ] || fail "$(basename "$f") is not version $version"
+done
 
 # A higher version, signed with a throwaway certificate.
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tmp/key.pem" -out "$tmp/cert.pem" -days 1 -subj /CN=VELKO-test 2>/dev/null
