@@ -20,6 +20,7 @@ pkgs=(
   wine wine64 libwine-dev
   xvfb x11-utils imagemagick xdotool
   fonts-wqy-microhei
+  wixl osslsigncode openssl
 )
 
 missing() {

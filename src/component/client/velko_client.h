@@ -1,6 +1,7 @@
 // VELKO client header for C++ hosts: the interface, CLSID and IID generated from
 // the component's IDL (velko.h, with the GUID definitions in velko_i.c), and a
 // small owner of BSTRs so strings cross the interface without leaks.
+// VELKO_VERSION (velko_version.h) names the release these files come from.
 //
 //   #include "velko_client.h"
 //   velko::client::ComInit com;
@@ -17,6 +18,7 @@
 #include <utility>
 
 #include "velko.h"
+#include "velko_version.h"
 
 namespace velko::client {
 

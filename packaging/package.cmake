@@ -1,0 +1,160 @@
+# Builds VELKO's release packages from a build folder. The msi and dist targets run
+# it; it can also package another version or into another folder:
+#   cmake -DCONFIG=<build>/packaging/package-config.cmake -DACTION=msi|dist
+#         [-DVERSION=<x.y.z>] [-DOUT=<folder>] -P package.cmake
+# msi  writes <OUT>/VELKO-<version>-<arch>.msi;
+# dist writes <OUT>/VELKO-<version>-<arch>.zip and <OUT>/SHA256SUMS of it and the .msi.
+# Both take the files from <OUT>/VELKO-<version>-<arch>/, the archive's contents,
+# where the DLLs are signed when VELKO_SIGN_PFX and VELKO_SIGN_PASSWORD are set.
+cmake_minimum_required(VERSION 3.25)
+include(${CONFIG})
+set(name VELKO-${VERSION}-${ARCH})
+set(stage ${OUT}/${name})
+set(stamp ${stage}.inputs)
+set(signing OFF)
+if(NOT "$ENV{VELKO_SIGN_PFX}" STREQUAL "" AND DEFINED ENV{VELKO_SIGN_PASSWORD})
+  set(signing ON)
+endif()
+
+# Authenticode signature in place, with a timestamp only when a server is named.
+function(sign file)
+  if(NOT signing)
+    return()
+  endif()
+  set(pass ${OUT}/.sign-password)
+  file(WRITE ${pass} "")
+  file(CHMOD ${pass} PERMISSIONS OWNER_READ OWNER_WRITE)
+  file(WRITE ${pass} "$ENV{VELKO_SIGN_PASSWORD}")
+  set(timestamp)
+  if(NOT "$ENV{VELKO_SIGN_TIMESTAMP}" STREQUAL "")
+    set(timestamp -ts $ENV{VELKO_SIGN_TIMESTAMP})
+  endif()
+  execute_process(COMMAND osslsigncode sign -pkcs12 $ENV{VELKO_SIGN_PFX} -readpass ${pass} -h sha256
+                          -n VELKO ${timestamp} -in ${file} -out ${file}.signed
+                  RESULT_VARIABLE failed)
+  file(REMOVE ${pass})
+  if(failed)
+    message(FATAL_ERROR "signing ${file} failed")
+  endif()
+  file(RENAME ${file}.signed ${file})
+endfunction()
+
+# What the archive holds, as <file>|<folder in it>, found now: every language
+# library that bin/ holds goes in.
+file(GLOB binaries ${BUILD_DIR}/bin/VELKO.dll ${BUILD_DIR}/bin/VELKORes*.DLL)
+file(GLOB headers ${BUILD_DIR}/include/*)
+file(GLOB_RECURSE examples RELATIVE ${SOURCE_DIR}/examples ${SOURCE_DIR}/examples/*.cpp
+     ${SOURCE_DIR}/examples/*.vbs ${SOURCE_DIR}/examples/*.js)
+set(contents ${BUILD_DIR}/bin/VELKO.manifest|bin ${BUILD_DIR}/examples/velko_host.exe.manifest|examples/regfree)
+foreach(f IN LISTS binaries)
+  list(APPEND contents ${f}|bin)
+endforeach()
+foreach(f IN LISTS headers)
+  list(APPEND contents ${f}|include)
+endforeach()
+foreach(f IN LISTS examples)
+  get_filename_component(dir ${f} DIRECTORY)
+  list(APPEND contents ${SOURCE_DIR}/examples/${f}|examples/${dir})
+endforeach()
+foreach(f README.md LICENSE CHANGELOG.md)
+  list(APPEND contents ${SOURCE_DIR}/${f}|.)
+endforeach()
+
+# Stage again only when an input, the list of inputs or signing changed.
+set(inputs "${contents};signing=${signing}")
+set(fresh OFF)
+if(EXISTS ${stamp})
+  file(READ ${stamp} previous)
+  set(fresh ON)
+  if(NOT previous STREQUAL inputs)
+    set(fresh OFF)
+  endif()
+  foreach(entry IN LISTS contents ITEMS ${CMAKE_CURRENT_LIST_FILE} ${CONFIG} ${SOURCE_DIR}/packaging/VELKO.wxs
+        ${SOURCE_DIR}/packaging/interface.wxi)
+    string(REGEX REPLACE "\\|.*" "" f ${entry})
+    if(${f} IS_NEWER_THAN ${stamp})
+      set(fresh OFF)
+    endif()
+  endforeach()
+endif()
+if(NOT fresh)
+  file(REMOVE_RECURSE ${stage})
+  foreach(entry IN LISTS contents)
+    string(REPLACE "|" ";" entry ${entry})
+    list(GET entry 0 f)
+    list(GET entry 1 dir)
+    if(NOT EXISTS ${f})
+      message(FATAL_ERROR "${f} is not built")
+    endif()
+    file(COPY ${f} DESTINATION ${stage}/${dir})
+  endforeach()
+  file(GLOB staged_binaries ${stage}/bin/*.dll ${stage}/bin/*.DLL)
+  foreach(f IN LISTS staged_binaries)
+    sign(${f})
+  endforeach()
+  file(WRITE ${stamp} "${inputs}")
+endif()
+
+if(ACTION STREQUAL "msi")
+  set(msi ${OUT}/${name}.msi)
+  if(NOT EXISTS ${msi} OR ${stamp} IS_NEWER_THAN ${msi})
+    # The language libraries' components, each with a GUID that stays with its file name.
+    file(GLOB libraries RELATIVE ${stage}/bin ${stage}/bin/VELKORes*.DLL)
+    set(wix ${OUT}/wix-${ARCH})
+    set(components "<Include>\n")
+    set(refs "<Include>\n")
+    foreach(lib IN LISTS libraries)
+      string(UUID guid NAMESPACE ${UPGRADE_CODE} NAME ${lib} TYPE SHA1 UPPER)
+      string(APPEND components "  <Component Id=\"${lib}\" Guid=\"${guid}\" Win64=\"$(var.Win64)\">\n"
+             "    <File Id=\"${lib}\" Name=\"${lib}\" Source=\"$(var.Bin)/${lib}\" KeyPath=\"yes\"/>\n"
+             "  </Component>\n")
+      string(APPEND refs "  <ComponentRef Id=\"${lib}\"/>\n")
+    endforeach()
+    file(WRITE ${wix}/languages.wxi "${components}</Include>\n")
+    file(WRITE ${wix}/language_refs.wxi "${refs}</Include>\n")
+
+    # One product code per version: installing the same version again repairs it,
+    # a higher one replaces it (MajorUpgrade).
+    string(UUID product_code NAMESPACE ${UPGRADE_CODE} NAME "VELKO ${VERSION}" TYPE SHA1 UPPER)
+    string(UUID server_guid NAMESPACE ${UPGRADE_CODE} NAME VELKO.dll TYPE SHA1 UPPER)
+    string(UUID manifest_guid NAMESPACE ${UPGRADE_CODE} NAME VELKO.manifest TYPE SHA1 UPPER)
+    string(UUID interface64_guid NAMESPACE ${UPGRADE_CODE} NAME Interface64 TYPE SHA1 UPPER)
+    if(ARCH STREQUAL "x64")
+      set(arch_vars -D Win64=yes -D ProgramFiles=ProgramFiles64Folder -D Platform=win64)
+    else()
+      set(arch_vars -D Win64=no -D ProgramFiles=ProgramFilesFolder -D Platform=win32)
+    endif()
+    execute_process(
+      COMMAND wixl -a ${ARCH} -I ${wix} -I ${SOURCE_DIR}/packaging -o ${msi} ${arch_vars} -D Arch=${ARCH} -D Version=${VERSION}
+              -D ProductCode=${product_code} -D UpgradeCode=${UPGRADE_CODE} -D ServerGuid=${server_guid}
+              -D ManifestGuid=${manifest_guid} -D Interface64Guid=${interface64_guid} -D Clsid=${CLSID} -D Iid=${IID} -D Libid=${LIBID}
+              -D Bin=bin ${SOURCE_DIR}/packaging/VELKO.wxs
+      WORKING_DIRECTORY ${stage} RESULT_VARIABLE failed)  # wixl takes relative sources only
+    if(failed)
+      file(REMOVE ${msi})
+      message(FATAL_ERROR "wixl could not build ${msi}")
+    endif()
+    sign(${msi})
+    message(STATUS "installer: ${msi}")
+  endif()
+elseif(ACTION STREQUAL "dist")
+  set(zip ${OUT}/${name}.zip)
+  if(NOT EXISTS ${zip} OR ${stamp} IS_NEWER_THAN ${zip})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip bin include examples README.md LICENSE
+                            CHANGELOG.md
+                    WORKING_DIRECTORY ${stage} RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "could not write ${zip}")
+    endif()
+    message(STATUS "archive: ${zip}")
+  endif()
+  file(GLOB packages RELATIVE ${OUT} ${OUT}/${name}.msi ${OUT}/${name}.zip)
+  set(sums "")
+  foreach(p IN LISTS packages)
+    file(SHA256 ${OUT}/${p} hash)
+    string(APPEND sums "${hash}  ${p}\n")
+  endforeach()
+  file(WRITE ${OUT}/SHA256SUMS "${sums}")
+else()
+  message(FATAL_ERROR "ACTION is msi or dist, not '${ACTION}'")
+endif()

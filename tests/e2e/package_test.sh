@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# The release packages of one architecture, in fresh Wine prefixes of their own:
+#   package_test.sh <x86|x64> <build dir>
+# The MSI installs per machine and writes the registration regsvr32 writes (in a
+# second fresh prefix); a VBScript host shows the box; the same version again or a
+# higher one leaves one product; uninstall leaves no folder and the machine's
+# classes as they were. First, without Wine: the zip holds what a team
+# redistributes, SHA256SUMS matches, a throwaway certificate signs DLLs and MSI.
+set -u
+arch=$1; build=$(cd "$2" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pkg="$build/package"; tmp="$build/package-test"; version=$(sed -n 's/^#define VELKO_VERSION "\(.*\)"/\1/p' "$build/include/velko_version.h")
+rm -rf "$tmp"; mkdir -p "$tmp"
+
+# The archive: exactly what a team redistributes, and the checksums of both packages.
+want=$(printf '%s\n' bin/ bin/VELKO.dll bin/VELKO.manifest $(cd "$build/bin" && ls VELKORes*.DLL | sed 's|^|bin/|') \
+  include/ include/velko.h include/velko_i.c include/velko_client.h include/velko_version.h examples/ examples/cpp/ \
+  examples/cpp/host.cpp examples/vbscript/ examples/vbscript/host.vbs examples/jscript/ examples/jscript/host.js \
+  examples/regfree/ examples/regfree/velko_host.exe.manifest examples/demo.vbs README.md LICENSE CHANGELOG.md | sort)
+diff <(echo "$want") <(cmake -E tar tf "$pkg/VELKO-$version-$arch.zip" | sort) || fail "the archive's listing"
+(cd "$pkg" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS"
+[ "$(awk '{print $2}' "$pkg/SHA256SUMS" | xargs)" = "VELKO-$version-$arch.msi VELKO-$version-$arch.zip" ] || fail "SHA256SUMS lists"
+for f in "$pkg/VELKO-$version-$arch"/bin/*.{dll,DLL}; do  # an installer replaces versioned files by version
+  [ "$(strings -el "$f" | grep -A1 -x FileVersion | tail -1)" = "$version" ] || fail "$(basename "$f") is not version $version"
+done
+
+# A higher version, signed with a throwaway certificate.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tmp/key.pem" -out "$tmp/cert.pem" -days 1 -subj /CN=VELKO-test 2>/dev/null
+openssl pkcs12 -export -inkey "$tmp/key.pem" -in "$tmp/cert.pem" -out "$tmp/test.pfx" -passout pass:throwaway
+VELKO_SIGN_PFX="$tmp/test.pfx" VELKO_SIGN_PASSWORD=throwaway cmake -DCONFIG="$build/packaging/package-config.cmake" \
+  -DACTION=msi -DVERSION=99.0.0 -DOUT="$tmp" -P "$root/packaging/package.cmake" >/dev/null || fail "packaging 99.0.0"
+for f in "$tmp"/VELKO-99.0.0-$arch.msi "$tmp"/VELKO-99.0.0-$arch/bin/*.{dll,DLL}; do
+  osslsigncode verify -CAfile "$tmp/cert.pem" -in "$f" >/dev/null 2>&1 || fail "signature of $(basename "$f")"
+done
+! osslsigncode verify -in "$pkg/VELKO-$version-$arch/bin/VELKO.dll" >/dev/null 2>&1 || fail "signed without a certificate"
+
+. "$root/scripts/wine-env.sh"
+if [ "$arch" = x86 ] && ! velko_wine32_present; then
+  echo "SKIPPED: wine32 does not run here; the x86 packages were checked without Wine: $failures failure(s)"
+  [ "$failures" -eq 0 ] && exit 77 || exit 1
+fi
+# Fresh prefixes are copies of one that was booted (wineboot -i, once) and never run.
+pristine="$root/build/wine-pristine"; WINEPREFIX="$pristine" velko_prefix
+export WINEPREFIX="$build/msi-prefix"
+rm -rf "$WINEPREFIX" "$build/regsvr32-prefix"
+cp -a "$pristine" "$WINEPREFIX"; cp -a "$pristine" "$build/regsvr32-prefix"
+run() { "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
+win() { echo "Z:${1//\//\\}"; }  # the paths here are absolute; Wine's Z: is /
+keys=('HKCR\CLSID\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' 'HKCR\VELKO.CProductInfo'
+      'HKCR\TypeLib\{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}' 'HKCR\Interface\{024F49E9-03E8-4963-8DD4-3F4123E16E72}')
+classes=('HKLM\Software\Classes')
+# A 64-bit registration also writes the interface where 32-bit clients look.
+[ "$arch" = x64 ] && keys+=('HKLM\Software\Wow6432Node\Classes\Interface\{024F49E9-03E8-4963-8DD4-3F4123E16E72}') &&
+  classes+=('HKLM\Software\Wow6432Node\Classes')
+classes() { for k in "${classes[@]}"; do run reg export "$k" 'C:\c.reg' /y && cat "$WINEPREFIX/drive_c/c.reg"; done; }
+export_keys() { for k in "${keys[@]}"; do run reg export "$k" 'C:\k.reg' /y && iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/k.reg"; done; }
+
+# What regsvr32 writes, with the build's bin folder where the installer puts the files.
+programs='Program Files'; [ "$arch" = x86 ] && programs='Program Files (x86)'
+folder="C:\\$programs\\VELKO"; dir="$WINEPREFIX/drive_c/$programs/VELKO"
+bin=$(win "$build/bin")
+wineserver -p
+reference=$(export WINEPREFIX="$build/regsvr32-prefix"; wineserver -p; run regsvr32 /s "$bin\\VELKO.dll" && export_keys; wineserver -k)
+[ "$(grep -c '^Windows Registry Editor' <<<"$reference")" = ${#keys[@]} ] || fail "regsvr32 wrote not every key"
+reference=${reference//"${bin//\\/\\\\}"/"${folder//\\/\\\\}"}
+
+# Windows has the installer's own containers from the start; Wine makes them on
+# the first install and keeps them. Wine's script host registers its own type
+# library on its first run.
+create=$(run cscript //nologo "$(win "$root/tests/e2e/about_host.vbs")" | tr -d '\r')
+[ "$create" = "CreateObject failed: 429" ] || fail "before the install: $create"
+{ echo REGEDIT4; printf '[HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer\\%s]\n' Features Products UpgradeCodes; } >"$tmp/installer.reg"
+run reg import "$(win "$tmp/installer.reg")" || fail "reg import"
+classes >"$tmp/before.reg"
+msi=$(win "$pkg/VELKO-$version-$arch.msi")
+t0=$(date +%s)
+run msiexec /i "$msi" /qn || fail "msiexec /i exit $?"
+for f in VELKO.dll VELKO.manifest $(cd "$build/bin" && ls VELKORes*.DLL); do [ -f "$dir/$f" ] || fail "not installed: $f"; done
+diff <(echo "$reference") <(export_keys) || fail "the installer's registration differs from regsvr32's"
+
+english() { env LC_ALL=en_US.UTF-8 "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
+english cscript //nologo "$(win "$root/tests/e2e/about_host.vbs")" >"$tmp/host.txt" &
+seen=$(english "$build/tests/about_driver.exe" close | tr -d '\r')
+wait $!
+grep -qx "caption: About Sample Product" <<<"$seen" || fail "no About box from the installed DLL: $seen"
+grep -q "returned Boolean 0" "$tmp/host.txt" || fail "host: $(cat "$tmp/host.txt")"
+
+products() {  # the versions of the installed VELKO products
+  run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r' | awk '
+    /^HKEY/ { if (n ~ /VELKO/) print v; n = v = "" } /DisplayName/ { n = $0 } /DisplayVersion/ { v = $3 }
+    END { if (n ~ /VELKO/) print v }' | xargs; }
+run msiexec /i "$msi" /qn || fail "installing $version again: exit $?"
+[ "$(products)" = "$version" ] || fail "after installing $version again: '$(products)'"
+run msiexec /i "$(win "$tmp/VELKO-99.0.0-$arch.msi")" /qn || fail "upgrade: exit $?"
+[ "$(products)" = "99.0.0" ] || fail "after the upgrade: '$(products)'"
+
+run msiexec /x "$(win "$tmp/VELKO-99.0.0-$arch.msi")" /qn || fail "msiexec /x exit $?"
+[ ! -e "$dir" ] || fail "the install folder is left"
+cmp -s "$tmp/before.reg" <(classes) || fail "uninstall changed the machine's classes"
+echo "installer tests: $(( $(date +%s) - t0 )) s"
+wineserver -k
+[ "$failures" -eq 0 ] && rm -rf "$WINEPREFIX" "$build/regsvr32-prefix"
+echo "package ($arch): $failures failure(s)"
+[ "$failures" -eq 0 ]
