@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 # Packages for the host architecture.
 pkgs=(
-  cmake ninja-build git
+  cmake ninja-build git python3
   g++ gcc
   googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
