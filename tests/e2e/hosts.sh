@@ -49,8 +49,8 @@ for example in "cscript $(win "$root/examples/vbscript/host.vbs")" "cscript $(wi
 done
 
 probe="$build/tests/locale_probe.exe"
-for pair in en_US.UTF-8:1033:VELKORes1033.DLL ja_JP.UTF-8:1041:VELKORes1041.DLL ko_KR.UTF-8:1042:VELKORes1042.DLL \
-            zh_TW.UTF-8:1028:VELKORes1028.DLL zh_CN.UTF-8:2052:VELKORes2052.DLL de_DE.UTF-8:1031:VELKORes1033.DLL; do
+for pair in en_US.UTF-8:1033:VELKORes1033.DLL ja_JP.UTF-8:1041:VELKORes1041.DLL de_AT.UTF-8:3079:VELKORes3079.DLL \
+            zh_HK.UTF-8:3076:VELKORes3076.DLL zh_SG.UTF-8:4100:VELKORes4100.DLL is_IS.UTF-8:1039:VELKORes1033.DLL; do
   IFS=: read -r loc lcid file <<<"$pair"
   got=$(env LC_ALL=$loc "$root/scripts/wine-run.sh" "$arch" "$probe" 2>/dev/null | tr -d '\r')
   [ "$got" = "$lcid $file" ] || fail "locale $loc: got '$got', want '$lcid $file'"
