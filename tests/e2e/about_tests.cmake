@@ -21,3 +21,7 @@ add_dependencies(about_driver VELKO)
 # The box at 96, 144 and 192 DPI, in a Wine prefix and on a display of its own.
 add_test(NAME about_dpi COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/about_dpi.sh ${VELKO_ARCH} ${CMAKE_BINARY_DIR})
 set_tests_properties(about_dpi PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
+
+# The box in every shipped language, on one contact sheet per architecture.
+add_test(NAME about_languages COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/about_languages.sh ${VELKO_ARCH} ${CMAKE_BINARY_DIR})
+set_tests_properties(about_languages PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
