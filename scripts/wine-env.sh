@@ -8,7 +8,17 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
 export WINEARCH=win64
 
-velko_wine32_present() { [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/wine ]; }
+# Installed is not enough: a kernel without 32-bit support cannot start the loader.
+velko_wine32_present() {
+  if [ -z "${VELKO_WINE32:-}" ]; then
+    VELKO_WINE32=no
+    for l in /usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine/wine; do
+      [ -x "$l" ] && "$l" --version >/dev/null 2>&1 && VELKO_WINE32=yes
+    done
+    export VELKO_WINE32
+  fi
+  [ "$VELKO_WINE32" = yes ]
+}
 # The 64-bit loader, for builtins (regsvr32, cscript) that must see 64-bit registrations.
 velko_wine64() { if [ -x /usr/lib/wine/wine64 ]; then /usr/lib/wine/wine64 "$@"; else wine64 "$@"; fi; }
 
