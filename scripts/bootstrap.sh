@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 # Packages for the host architecture.
 pkgs=(
-  cmake ninja-build git
+  cmake ninja-build git python3
   g++ gcc
   googletest
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
@@ -19,7 +19,7 @@ pkgs=(
   mingw-w64-tools
   wine wine64 libwine-dev
   xvfb x11-utils imagemagick xdotool
-  fonts-wqy-microhei
+  fonts-wqy-microhei fonts-wine fonts-dejavu-core fonts-lohit-deva fonts-tlwg-loma-ttf
   wixl osslsigncode openssl
 )
 

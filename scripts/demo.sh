@@ -2,6 +2,8 @@
 # The demo: installs what is missing, builds the 32-bit DLL (preset mingw-x86),
 # registers it in the project's private Wine prefix and shows the About box of a
 # sample product from a VBScript host (examples/demo.vbs).   bash scripts/demo.sh
+# With a locale (bash scripts/demo.sh ar_SA), the host runs in that locale and the
+# box comes in its language.
 #
 # With a display, the box appears there and the demo ends when you close it.
 # Without one (DISPLAY unset), the box opens on a virtual display; the demo saves
@@ -15,6 +17,11 @@ headless=0
 [ -n "${DISPLAY:-}" ] || headless=1
 logs=build/logs
 picture=build/demo-about-box.png
+locale=${1:-}
+[ -z "$locale" ] || picture=build/demo-about-box-${locale%%[.@]*}.png
+# Wine takes the user locale from LC_ALL; the locale need not be generated.
+case $locale in ""|*.*) ;; *@*) locale=${locale%@*}.UTF-8@${locale#*@} ;; *) locale=$locale.UTF-8 ;; esac
+in_locale() { if [ -n "$locale" ]; then LC_ALL=$locale "$@"; else "$@"; fi; }
 
 bash scripts/bootstrap.sh || { say "bootstrap failed"; exit 1; }
 mkdir -p "$logs"
@@ -40,7 +47,7 @@ scripts/register.sh "$arch" || { say "registration failed"; exit 1; }
 host=$(winepath -w "$root/examples/demo.vbs" 2>/dev/null)
 if [ "$headless" -eq 0 ]; then
   say "showing the About box on $DISPLAY; close it with OK"
-  scripts/wine-run.sh "$arch" cscript //nologo "$host" 2>/dev/null | tr -d '\r'
+  in_locale scripts/wine-run.sh "$arch" cscript //nologo "$host" 2>/dev/null | tr -d '\r'
   exit "${PIPESTATUS[0]}"
 fi
 
@@ -48,10 +55,10 @@ fi
 scripts/wine-run.sh "$arch" reg add 'HKCU\Software\Wine\AppDefaults\cscript.exe\X11 Driver' /v Managed /d N /f \
   >/dev/null 2>&1
 say "no display: showing the About box on the virtual display $DISPLAY"
-scripts/wine-run.sh "$arch" cscript //nologo "$host" >"$logs/demo-host.log" 2>/dev/null &
+in_locale scripts/wine-run.sh "$arch" cscript //nologo "$host" >"$logs/demo-host.log" 2>/dev/null &
 host_pid=$!
 driver="build/$preset/tests/about_driver.exe"
-geometry=$(scripts/wine-run.sh "$arch" "$driver" wait 2>/dev/null | tr -d '\r' | head -1)
+geometry=$(in_locale scripts/wine-run.sh "$arch" "$driver" wait 2>/dev/null | tr -d '\r' | head -1)
 status=0
 if read -r x y w h <<<"$geometry" && [ -n "${h:-}" ]; then
   sleep 0.5  # the painted window reaches the X server
@@ -61,7 +68,7 @@ if read -r x y w h <<<"$geometry" && [ -n "${h:-}" ]; then
     say "the About box is open, but the screenshot failed"
     status=1
   fi
-  scripts/wine-run.sh "$arch" "$driver" close >"$logs/demo-driver.log" 2>/dev/null || status=1
+  in_locale scripts/wine-run.sh "$arch" "$driver" close >"$logs/demo-driver.log" 2>/dev/null || status=1
   say "pressed OK; the box reported: $(grep -m1 '^caption:' "$logs/demo-driver.log" | tr -d '\r')"
 else
   say "the About box did not appear"

@@ -82,6 +82,36 @@ velko_window_manager() {
     rm -f "$WINEPREFIX"/.velko-managed-* && touch "$marker"
 }
 
+# Fonts, for the prefix only (the product ships none). Debian's Wine 8 looks for
+# its own fonts under "<datadir>\../fonts", which it cannot open, so it never
+# loads Marlett, the caption buttons' glyphs (the close box shows an "r"); linked
+# into the prefix's Fonts folder, which Wine reads, they are back. Wine's Tahoma
+# stays out: it lacks Greek and Vietnamese, and Wine rewrites Tahoma's font links
+# whenever the code page changes. Tahoma (the dialogs' face, and through
+# "MS Shell Dlg" the title bar's) is instead DejaVu Sans: Latin, Greek, Cyrillic,
+# Arabic, Hebrew, linked as Windows links its faces to Lohit (Devanagari),
+# WenQuanYi Micro Hei (CJK) and Loma (Thai). The faces that Wine makes
+# "MS Shell Dlg" in other code pages take the same fonts. Wine 8 draws a linked
+# face's glyphs through DrawText's shaping for Devanagari and CJK, not for Thai.
+velko_fonts() {
+  [ -f "$WINEPREFIX/.velko-fonts-1" ] && return 0
+  local links='DejaVuSans.ttf,DejaVu Sans\0Lohit-Devanagari.ttf,Lohit Devanagari\0wqy-microhei.ttc,WenQuanYi Micro Hei\0Loma.ttf,Loma'
+  local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' f
+  local repl='HKCU\Software\Wine\Fonts\Replacements'
+  (
+    flock 9
+    for f in /usr/share/wine/fonts/*; do
+      [[ $f == */tahoma* ]] || ln -sf "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
+    for f in Tahoma 'Microsoft Sans Serif'; do velko_wine64 reg add "$repl" /v "$f" /d 'DejaVu Sans' /f; done
+    for f in 'MS UI Gothic' Gulim SimSun PMingLiU; do velko_wine64 reg add "$repl" /v "$f" /d 'WenQuanYi Micro Hei' /f; done
+    velko_wine64 reg add "$key" /v 'DejaVu Sans' /t REG_MULTI_SZ /d "$links" /f &&
+      velko_wine64 reg add "$key" /v 'DejaVu Sans Bold' /t REG_MULTI_SZ /d "$links" /f &&
+      touch "$WINEPREFIX/.velko-fonts-1"
+  ) 9>"$WINEPREFIX.lock" >/dev/null 2>&1
+}
+
 velko_display
 velko_prefix
 velko_window_manager
+velko_fonts

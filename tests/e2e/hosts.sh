@@ -3,8 +3,9 @@
 #   hosts.sh <x86|x64> <build dir>
 # regsvr32 registers the DLL with lasting keys. The VBScript host round-trips a
 # property, sees an error's number and text and shows the About box in each
-# locale that has a language library and in one that has none (German falls
-# back to English); about_driver.exe copies the box with Ctrl+C, which must show
+# locale that has a language library of its own or its language's (Austrian
+# German, Hong Kong and Singapore Chinese) and in one that has none (Icelandic
+# falls back to English); about_driver.exe copies the box with Ctrl+C, which must show
 # that locale's library and font, and closes it. The JScript host round-trips
 # too. regsvr32 /u removes every key and creation then fails with 429. A
 # per-user install writes the user's classes only and its removal leaves them as
@@ -36,7 +37,8 @@ run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /s | grep -qzE "REG_SZ    ${
 run reg add "HKCR\\CLSID\\$clsid\\InprocServer32\\lasting" /f >/dev/null || fail "the keys are volatile"
 
 for case in "en_US|1033|1033|Tahoma, 8" "ja_JP|1041|1041|ＭＳ Ｐゴシック, 9" "ko_KR|1042|1042|굴림, 9" \
-            "zh_TW|1028|1028|新細明體, 9" "zh_CN|2052|2052|宋体, 9" "de_DE|1031|1033|Tahoma, 8"; do
+            "zh_TW|1028|1028|新細明體, 9" "zh_CN|2052|2052|宋体, 9" "de_AT|3079|3079|Tahoma, 8" \
+            "zh_HK|3076|3076|Tahoma, 8" "zh_SG|4100|4100|Tahoma, 8" "is_IS|1039|1033|Tahoma, 8"; do
   IFS='|' read -r loc lcid library font <<<"$case"
   loc=$loc.UTF-8
   run cscript //nologo "$host" >"$build/tests/about-host.out" &

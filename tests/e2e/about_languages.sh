@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The About box in every shipped language: for the first locale of each language
+# in locales.tsv (sort orders such as es-ES_tradnl aside), a VBScript host shows
+# the box under that locale, its caption must be the language's text 2 (so the
+# locale's own library was loaded), and a screenshot labelled with the LCID goes
+# onto the contact sheet build/about-languages-<arch>.png.
+#   about_languages.sh <x86|x64> <build dir>
+set -u
+arch=$1; build=$2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/wine-env.sh"
+if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+run() { env LC_ALL="$posix" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
+"$root/scripts/register.sh" "$arch" || { echo "FAIL: registration"; exit 1; }
+tr=$root/src/localization/translations
+shots=$(mktemp -d)
+host=$(winepath -w "$root/tests/e2e/about_host.vbs" 2>/dev/null)
+while IFS=$'\t' read -r lcid name language; do
+  IFS=- read -r lang script region <<<"$name"
+  [ -n "$region" ] || { region=$script; script=; }
+  posix=${lang}_$region.UTF-8${script:+@latin}  # sr-Latn-RS is sr_RS.UTF-8@latin
+  run cscript //nologo "$host" >/dev/null &
+  if read -r x y w h < <(run "$build/tests/about_driver.exe" wait) && [ -n "${h:-}" ]; then
+    sleep 0.1  # the painted window reaches the X server
+    import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$lcid $name.png"
+  fi
+  caption=$(run "$build/tests/about_driver.exe" close | tr -d '\r' | sed -n 's/^caption: //p')
+  text=$(grep -A2 '^msgctxt "2"' "$tr/$language.po" | sed -n 's/^msgstr "\(.*\)"$/\1/p')
+  [ "$caption" = "${text//%1/Sample Product}" ] || fail "$name ($lcid): the caption is '$caption', not its text 2 '$text'"
+  wait
+done < <(awk -F'\t' '/^[0-9]/ && $2 !~ /_/ && !seen[$3]++' "$tr/locales.tsv")
+sheet=$root/build/about-languages-$arch.png
+montage -font DejaVu-Sans -label '%t' "$shots"/*.png -tile 6x -geometry +4+4 "$sheet" && echo "contact sheet: $sheet"
+rm -rf "$shots"
+echo "about_languages ($arch): $failures failure(s)"
+[ "$failures" -eq 0 ]

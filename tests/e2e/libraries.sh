@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The language libraries in bin: exactly the locales that locales.tsv lists, each
+# resource-only (no entry point, no imports) and holding texts 2 (with "%1"),
+# 12, 14 and 44, with 2, 14 and 44 translated unless the language is English.
+#   libraries.sh <x86|x64> <build dir>
+set -u
+arch=$1; bin=$2/bin
+root=$(cd "$(dirname "$0")/../.." && pwd)
+tools=$([ "$arch" = x86 ] && echo i686 || echo x86_64)-w64-mingw32
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+listed=$(grep -E '^[0-9]' "$root/src/localization/translations/locales.tsv")
+[ "$(cut -f1 <<<"$listed" | sort -n)" = "$(ls "$bin" | sed -n 's/^VELKORes\([0-9]*\)\.DLL$/\1/p' | sort -n)" ] ||
+  fail "the VELKORes<LCID>.DLL files in bin are not the locales of locales.tsv"
+# One objdump for all of them: a process costs more than the check.
+while read -r problem; do fail "$problem"; done < <($tools-objdump -p "$bin"/VELKORes*.DLL |
+  awk '/file format/ {f = $1} /DLL Name:/ {print f " imports code"} /AddressOfEntryPoint/ && $2 !~ /^0+$/ {print f " has an entry point"}')
+declare -A text
+while IFS=$'\t' read -r lcid name language; do
+  while IFS= read -r line; do
+    [[ $line =~ ^\ \ ([0-9]+),\ (.*)$ ]] && text[$lcid.${BASH_REMATCH[1]}]=${BASH_REMATCH[2]}
+  done < <($tools-windres -i "$bin/VELKORes$lcid.DLL" -O rc)
+done <<<"$listed"
+while IFS=$'\t' read -r lcid name language; do
+  [[ ${text[$lcid.2]-} == *%1* ]] || fail "VELKORes$lcid.DLL ($name): text 2 has no %1"
+  for id in 2 12 14 44; do
+    [[ ${text[$lcid.$id]-} =~ ^L?\".+\"$ ]] || fail "VELKORes$lcid.DLL ($name): text $id is missing or empty"
+    [ "$language" = en ] || [ "$id" = 12 ] || [ "${text[$lcid.$id]-}" != "${text[1033.$id]-}" ] ||
+      fail "VELKORes$lcid.DLL ($name): text $id is English"
+  done
+done <<<"$listed"
+echo "language libraries ($arch): $(wc -l <<<"$listed"), $failures failure(s)"
+[ "$failures" -eq 0 ]
