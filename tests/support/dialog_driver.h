@@ -128,12 +128,6 @@ inline HWND FocusOf(DWORD thread_id) {
   return ::GetGUIThreadInfo(thread_id, &info) ? info.hwndFocus : nullptr;
 }
 
-// A key as the keyboard would deliver it to `window` (down and up, posted).
-inline void PostKey(HWND window, WPARAM key) {
-  const UINT scan = ::MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
-  ::PostMessageW(window, WM_KEYDOWN, key, 1 | (scan << 16));
-  ::PostMessageW(window, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);
-}
 
 // Keys typed on the keyboard into `window`, which is brought to the foreground
 // first: each pressed in the order given and released in reverse (so
