@@ -21,7 +21,9 @@ run() { env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null |
 exists() { "$root/scripts/wine-run.sh" "$arch" reg query "$1" >/dev/null 2>&1; }
 loc=C.UTF-8
 clsid='{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}'
-keys=("CLSID\\$clsid\\InprocServer32" VELKO.CProductInfo 'TypeLib\{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}\1.0'
+# The type library's key is shared by both architectures: only its platform is this one's.
+platform=$([ "$arch" = x86 ] && echo win32 || echo win64)
+keys=("CLSID\\$clsid\\InprocServer32" VELKO.CProductInfo "TypeLib\\{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}\\1.0\\0\\$platform"
       'Interface\{024F49E9-03E8-4963-8DD4-3F4123E16E72}')
 dll=$(winepath -w "$build/bin/VELKO.dll" 2>/dev/null)
 host=$(winepath -w "$root/tests/e2e/about_host.vbs" 2>/dev/null)
