@@ -10,8 +10,9 @@
 //                        name for common controls 6) and ", themed" when the
 //                        theme draws it; then "host manifest: none", or where
 //                        the host process has a manifest of its own
-//   about_driver close   prints what the box shows ("caption: ...", then one
-//                        "<control>: <text>" line per control, " (hidden)" after a
+//   about_driver close   prints what the box shows ("caption: ...", "layout:
+//                        <direction>, cmdOK <pixels from the edge the box starts
+//                        at> px in", then one "<control>: <text>" line per control, " (hidden)" after a
 //                        hidden one), presses OK and waits for the box to go
 //
 // Exit code 0 when the box was found (and, for copy, the clipboard got a text;
@@ -21,6 +22,7 @@
 #include <windows.h>
 #include <uxtheme.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -145,6 +147,14 @@ int Close() {
   const std::vector<HWND> c = Children(box);
   const std::wstring caption = Text(box);
   std::printf("caption: %s\n", Utf8(caption).c_str());
+  // Which way the box reads, and how far OK stands from the edge it starts at.
+  const bool rtl = ::GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_LAYOUTRTL;
+  RECT client, ok;
+  ::GetClientRect(box, &client);
+  ::MapWindowPoints(box, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);  // mirrored: left > right
+  ::GetWindowRect(c[2], &ok);
+  std::printf("layout: %s, cmdOK %ld px in\n", rtl ? "right-to-left" : "left-to-right",
+              rtl ? std::max(client.left, client.right) - ok.right : ok.left - client.left);
   for (size_t i = 0; i < c.size(); ++i)
     std::printf("%s: %s%s\n", kNames[i], Utf8(Text(c[i])).c_str(), ::IsWindowVisible(c[i]) ? "" : " (hidden)");
 

@@ -101,6 +101,7 @@ AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang)
 }
 
 void AboutBoxForm::Form_Load() {
+  SetRightToLeft(lang_.RightToLeft());
   ResumeNext([&] { ApplyLocaleFonts(*this, false); });
   // Only emptiness counts: whether the path names a file is the shell's business.
   ResumeNext([&] { cmdViewEULA.SetVisible(!info_.EULAPath.empty()); });

@@ -23,11 +23,16 @@ void LangSupport::LoadLangLibrary(const std::u16string& base_name) noexcept {
   try {
     const std::u16string own = platform::OwnModulePath();
     const std::u16string prefix = own.substr(0, own.find_last_of(u"\\/") + 1) + base_name;
-    std::u16string path = prefix + FromUtf8(std::to_string(::GetUserDefaultLCID())) + u".DLL";
+    const LCID user = ::GetUserDefaultLCID();
+    std::u16string path = prefix + FromUtf8(std::to_string(user)) + u".DLL";
     // A folder that happens to carry the library's name is not a library.
-    if (!IsFile(path)) path = prefix + u"1033.DLL";
+    const bool users_own = IsFile(path);
+    if (!users_own) path = prefix + u"1033.DLL";
     hLangLib_.reset(::LoadLibraryExW(AsWide(path), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    if (hLangLib_) lang_lib_path_ = std::move(path);
+    if (!hLangLib_) return;
+    lang_lib_path_ = std::move(path);
+    const WORD language = PRIMARYLANGID(LANGIDFROMLCID(user));
+    right_to_left_ = users_own && (language == LANG_ARABIC || language == LANG_HEBREW);
   } catch (...) {
     // Every failure here means "no library": texts come back empty.
   }
@@ -37,6 +42,7 @@ void LangSupport::FreeLangLibrary() noexcept {
   if (--LangLibRefCount_ <= 0 && hLangLib_) {
     hLangLib_.reset();
     lang_lib_path_.clear();
+    right_to_left_ = false;
   }
 }
 

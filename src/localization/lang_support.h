@@ -33,11 +33,15 @@ class LangSupport {
   int32_t LangLibRefCount() const { return LangLibRefCount_; }
   // The path that the held library was loaded from; empty while none is held.
   const std::u16string& LangLibPath() const { return lang_lib_path_; }
+  // Whether the held library is the user's own in a language written right to
+  // left (Arabic, Hebrew), whose dialogs are mirrored.
+  bool RightToLeft() const { return right_to_left_; }
 
  private:
   UniqueHModule hLangLib_;
   std::u16string lang_lib_path_;
   int32_t LangLibRefCount_ = 0;
+  bool right_to_left_ = false;
 };
 
 }  // namespace velko

@@ -239,6 +239,11 @@ class Form {
   CommandButton* DefaultButton() const;
   CommandButton* CancelButton() const;
 
+  // Whether the form's window is laid out right to left, mirrored as Windows
+  // mirrors dialogs in Arabic and Hebrew; read when the window is made.
+  bool RightToLeft() const { return right_to_left_; }
+  void SetRightToLeft(bool right_to_left) { right_to_left_ = right_to_left; }
+
   bool IsLoaded() const { return loaded_; }
   bool IsShown() const { return session_ != nullptr; }
   // The form's window while it is shown, else nullptr.
@@ -289,6 +294,7 @@ class Form {
   std::vector<std::unique_ptr<Control>> owned_;
   std::vector<Control*> controls_;
   bool loaded_ = false;
+  bool right_to_left_ = false;
   DialogSession* session_ = nullptr;
 };
 

@@ -26,9 +26,13 @@ while IFS=$'\t' read -r lcid name language; do
     sleep 0.1  # the painted window reaches the X server
     import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$lcid $name.png"
   fi
-  caption=$(run "$build/tests/about_driver.exe" close | tr -d '\r' | sed -n 's/^caption: //p')
+  shown=$(run "$build/tests/about_driver.exe" close | tr -d '\r')
+  caption=$(sed -n 's/^caption: //p' <<<"$shown")
   text=$(grep -A2 '^msgctxt "2"' "$tr/$language.po" | sed -n 's/^msgstr "\(.*\)"$/\1/p')
   [ "$caption" = "${text//%1/Sample Product}" ] || fail "$name ($lcid): the caption is '$caption', not its text 2 '$text'"
+  # Arabic and Hebrew boxes are mirrored: OK stands 4320 twips (288 px) from the right.
+  direction=left-to-right; [[ $language == @(ar|he) ]] && direction=right-to-left
+  grep -qx "layout: $direction, cmdOK 288 px in" <<<"$shown" || fail "$name ($lcid): $(grep layout <<<"$shown")"
   wait
 done < <(awk -F'\t' '/^[0-9]/ && $2 !~ /_/ && !seen[$3]++' "$tr/locales.tsv")
 sheet=$root/build/about-languages-$arch.png

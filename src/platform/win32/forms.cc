@@ -137,12 +137,13 @@ HCURSOR PointingHand() {
 }
 
 // A dialog template with the frame only: no menu, the dialog class, no title
-// (the caption is set with the controls), no font and no controls.
-std::vector<WORD> FrameTemplate() {
+// (the caption is set with the controls), no font and no controls. Mirrored,
+// its children are too: a position from the left is then one from the right.
+std::vector<WORD> FrameTemplate(bool right_to_left) {
   std::vector<WORD> words((sizeof(DLGTEMPLATE) + 1) / 2 + 3, 0);
   auto* t = reinterpret_cast<DLGTEMPLATE*>(words.data());
   t->style = kFrameStyle;
-  t->dwExtendedStyle = kFrameExStyle;
+  t->dwExtendedStyle = kFrameExStyle | (right_to_left ? WS_EX_LAYOUTRTL : 0);
   return words;
 }
 
@@ -189,7 +190,7 @@ DialogSession::DialogSession(Form& form) : form_(form) {}
 DialogSession::~DialogSession() = default;
 
 void DialogSession::Run(WindowHandle owner) {
-  const std::vector<WORD> frame = FrameTemplate();
+  const std::vector<WORD> frame = FrameTemplate(form_.RightToLeft());
   // Active from the dialog's creation to the end of its modal loop, so the
   // buttons and everything their handlers create are common controls 6.
   ScopedActCtxActivation visual_styles(CommonControlsContext());
