@@ -74,12 +74,7 @@ HWND FindAboutBox() {
   return found;
 }
 
-int Wait() {
-  HWND box = FindAboutBox();
-  if (!box) {
-    std::fprintf(stderr, "about_driver: no About box appeared\n");
-    return 1;
-  }
+int Wait(HWND box) {
   // Painted now, so that a screenshot taken next shows every control.
   ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   RECT r;
@@ -90,12 +85,7 @@ int Wait() {
 
 const char* const kNames[] = {"lblProductName", "lblCopyright", "cmdOK", "cmdVisitWebsite", "url1", "cmdViewEULA"};
 
-int Copy() {
-  HWND box = FindAboutBox();
-  if (!box) {
-    std::fprintf(stderr, "about_driver: no About box appeared\n");
-    return 1;
-  }
+int Copy(HWND box) {
   // Keys go to the foreground window, and only a change of the clipboard tells
   // that the box copied: what it held before may be the same kind of text.
   const DWORD before = ::GetClipboardSequenceNumber();
@@ -124,12 +114,7 @@ std::string HostManifest(HWND box) {
   return "none";
 }
 
-int Styles() {
-  HWND box = FindAboutBox();
-  if (!box) {
-    std::fprintf(stderr, "about_driver: no About box appeared\n");
-    return 1;
-  }
+int Styles(HWND box) {
   const std::vector<HWND> c = Children(box);
   for (size_t i = 0; i < c.size(); ++i)
     std::printf("%s: %s%s\n", kNames[i], Utf8(RegisteredClassOf(c[i])).c_str(),
@@ -138,12 +123,7 @@ int Styles() {
   return 0;
 }
 
-int Close() {
-  HWND box = FindAboutBox();
-  if (!box) {
-    std::fprintf(stderr, "about_driver: no About box appeared\n");
-    return 1;
-  }
+int Close(HWND box) {
   const std::vector<HWND> c = Children(box);
   const std::wstring caption = Text(box);
   std::printf("caption: %s\n", Utf8(caption).c_str());
@@ -169,10 +149,19 @@ int Close() {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argc > 1 ? argv[1] : L"";
-  if (command == L"wait") return Wait();
-  if (command == L"copy") return Copy();
-  if (command == L"styles") return Styles();
-  if (command == L"close") return Close();
-  std::fprintf(stderr, "usage: about_driver wait | copy | styles | close\n");
-  return 2;
+  int (*const run)(HWND) = command == L"wait"     ? Wait
+                           : command == L"copy"   ? Copy
+                           : command == L"styles" ? Styles
+                           : command == L"close"  ? Close
+                                                  : nullptr;
+  if (!run) {
+    std::fprintf(stderr, "usage: about_driver wait | copy | styles | close\n");
+    return 2;
+  }
+  HWND box = FindAboutBox();
+  if (!box) {
+    std::fprintf(stderr, "about_driver: no About box appeared\n");
+    return 1;
+  }
+  return run(box);
 }
