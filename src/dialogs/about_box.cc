@@ -52,6 +52,14 @@ void ResumeNext(Step&& step) noexcept {
 
 // Product names and link texts are not accelerators: an "&" in them is shown.
 constexpr bool kShowAmpersands = false;
+constexpr bool kIsLink = true;
+
+// The client area, and the top of the button row. The row sits 180 twips
+// below the link (bottom edge 915), and 135 twips of border stay below it, as
+// above cmdOK, so the box has no empty band.
+constexpr float kClientWidth = 5700;
+constexpr float kClientHeight = 1605;
+constexpr float kButtonRowTop = 1095;
 
 // A message box's separator line, so that a pasted box reads like a pasted message box.
 constexpr std::u16string_view kRule = u"---------------------------";
@@ -72,7 +80,7 @@ std::u16string FileNameOf(const std::u16string& path) { return path.substr(path.
 }  // namespace
 
 AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang)
-    : Form("frmAboutBox", {u"About...", DesignFont(), 5700, 3510}),
+    : Form("frmAboutBox", {u"About...", DesignFont(), kClientWidth, kClientHeight}),
       lblProductName(AddControl<forms::Label>("lblProductName", Design(u"...", 150, 180, 3840, 195, DesignFont(true)),
                                               kShowAmpersands)),
       lblCopyright(AddControl<forms::Label>("lblCopyright", Design(u"...", 150, 405, 3840, 195), kShowAmpersands)),
@@ -80,9 +88,10 @@ AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang)
                                              forms::ButtonRole{.is_default = true})),
       // Left and Width of the row's buttons are laid out at load.
       cmdVisitWebsite(AddControl<forms::CommandButton>("cmdVisitWebsite",
-                                                       Design(u"Visit Our Website...", 120, 3000, 2640, 375))),
-      url1(AddControl<forms::Label>("url1", LinkDesign(), kShowAmpersands)),
-      cmdViewEULA(AddControl<forms::CommandButton>("cmdViewEULA", Design(u"View EULA...", 2940, 3000, 2640, 375))),
+                                                       Design(u"Visit Our Website...", 120, kButtonRowTop, 2640, 375))),
+      url1(AddControl<forms::Label>("url1", LinkDesign(), kShowAmpersands, kIsLink)),
+      cmdViewEULA(AddControl<forms::CommandButton>("cmdViewEULA",
+                                                   Design(u"View EULA...", 2940, kButtonRowTop, 2640, 375))),
       info_(info),
       lang_(lang) {
   cmdOK.on_click = [this] { cmdOK_Click(); };

@@ -1,6 +1,6 @@
 // frmAboutBox: the product's About box.
 //
-// A fixed dialog, 5700 x 3510 twips of client area, centred on the screen, that
+// A fixed dialog, 5700 x 1605 twips of client area, centred on the screen, that
 // shows the thread's ProductInfo: the name and version, the copyright line, one
 // link (url1) and a row with a web-site button and, when a EULA path is set, a
 // EULA button. Its captions come from the language library (texts 2, 12, 14 and
@@ -38,7 +38,10 @@ class AboutBoxForm final : public forms::Form {
   forms::Label& lblCopyright;
   forms::CommandButton& cmdOK;
   forms::CommandButton& cmdVisitWebsite;
-  forms::Label& url1;  // caption: the link's text; tag: its address
+  // caption: the link's text; tag: its address. A link label: while it shows
+  // a link, Space and assistive technology's default action open it as a
+  // double-click does.
+  forms::Label& url1;
   forms::CommandButton& cmdViewEULA;
 
   // Empties the link label (caption, then tag).

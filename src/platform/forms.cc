@@ -148,11 +148,24 @@ void Control::DblClick() {
   if (on_dbl_click) on_dbl_click();
 }
 
-Label::Label(std::string name, ControlDesign design, bool use_mnemonic)
+Label::Label(std::string name, ControlDesign design, bool use_mnemonic, bool link)
     : Control(ControlKind::kLabel, std::move(name), std::move(design), &font_),
       font_([this] { Notify(Property::kFont); }),
-      use_mnemonic_(use_mnemonic) {
+      use_mnemonic_(use_mnemonic),
+      link_(link) {
   font_.Assign(this->design().font);
+}
+
+std::u16string Label::AccessibleName() const {
+  if (!use_mnemonic_) return Caption();
+  // "&&" shows one "&"; a single "&" only marks the access key.
+  std::u16string name;
+  const std::u16string& caption = Caption();
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == u'&' && ++i == caption.size()) break;
+    name += caption[i];
+  }
+  return name;
 }
 
 CommandButton::CommandButton(std::string name, ControlDesign design, ButtonRole role)

@@ -170,13 +170,24 @@ class Control {
 class Label final : public Control {
  public:
   // `use_mnemonic`: an "&" in the caption underlines the next character, as
-  // for buttons; false shows every "&" as it is.
-  Label(std::string name, ControlDesign design, bool use_mnemonic = true);
+  // for buttons; false shows every "&" as it is. `link`: the label is a link
+  // label, which shows a link whenever its caption is not empty.
+  Label(std::string name, ControlDesign design, bool use_mnemonic = true, bool link = false);
   bool UseMnemonic() const { return use_mnemonic_; }
+  // Whether the label shows a link now: a link label with a caption. Such a
+  // label is a tab stop; its link opens on a double-click, on Space while it
+  // has the focus and on assistive technology's default action, all three
+  // raising DblClick. Assistive technology meets it as a link named by the
+  // caption whose value is the tag (the address).
+  bool ShowsLink() const { return link_ && !Caption().empty(); }
+  bool TabStop() const override { return ShowsLink(); }
+  // The caption as read aloud: without the "&" marks of an access key.
+  std::u16string AccessibleName() const;
 
  private:
   Font font_;
   bool use_mnemonic_;
+  bool link_;
 };
 
 struct ButtonRole {

@@ -1,10 +1,12 @@
 // ShowAboutBox from a C++ host of VELKO.dll, with the real box driven from a
 // second thread the way a user drives it: what it shows, where, in which font,
-// what its keys, buttons and link do, and how a failure reaches the host. Run in
+// what its keys, buttons and link do, what a screen reader reads of it, and how
+// a failure reaches the host; and the help an object browser shows. Run in
 // the English locale (the test's environment sets it), at the screen's DPI.
 // The host's thread waits in the modal loop while the driver checks, so the
 // checks of the driver's thread never run at the same time as the host's.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -23,7 +25,7 @@ using namespace forms::testing;  // NOLINT: the driver's vocabulary
 enum Index { kProductName, kCopyright, kOK, kVisitWebsite, kLink, kViewEULA, kControls };
 // Left, top, width, height in twips, in tab order; the row laid out for two buttons.
 constexpr float kLayout[kControls][4] = {{150, 180, 3840, 195}, {150, 405, 3840, 195}, {4320, 135, 1185, 375},
-                                         {50, 3000, 2775, 375},  {120, 660, 3900, 255}, {2875, 3000, 2775, 375}};
+                                         {50, 1095, 2775, 375},  {120, 660, 3900, 255}, {2875, 1095, 2775, 375}};
 
 ::testing::AssertionResult Twips(LONG pixels, float twips, int dpi) {
   if (std::fabs(pixels - twips * dpi / 1440) <= 1) return ::testing::AssertionSuccess();
@@ -43,6 +45,38 @@ std::wstring LibraryText(UINT id, const wchar_t* product = L"") {
 void Click(HWND control) { ::SendMessageW(control, BM_CLICK, 0, 0); }
 // True once the focus has left `from`: the keys typed before have been handled.
 bool FocusLeft(HWND from) { return WaitUntil([&] { return FocusOf(::GetWindowThreadProcessId(from, nullptr)) != from; }); }
+
+// What assistive technology reads of `window`'s client area through its
+// accessible object; 0 and "" where it reads nothing.
+struct Reading {
+  ComPtr<IAccessible> object;
+  long role = 0, state = 0;
+  std::wstring name, value, action;
+};
+Reading Read(HWND window) {
+  Reading r;
+  EXPECT_EQ(::AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible), r.object.put_void()), S_OK);
+  VARIANT self{}, v{};
+  self.vt = VT_I4;  // CHILDID_SELF: the object itself
+  Bstr s[3];
+  if (!r.object) return r;
+  if (r.object->get_accRole(self, &v) == S_OK && v.vt == VT_I4) r.role = v.lVal;
+  if (r.object->get_accState(self, &v) == S_OK && v.vt == VT_I4) r.state = v.lVal;
+  r.object->get_accName(self, s[0].put()), r.object->get_accValue(self, s[1].put());
+  r.object->get_accDefaultAction(self, s[2].put());
+  r.name = s[0].str(), r.value = s[1].str(), r.action = s[2].str();
+  return r;
+}
+constexpr long kLinkStates = STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED;
+
+// Tab from where the focus is, once it has moved; the window that has it then.
+HWND Tab(HWND box) {
+  const DWORD thread = ::GetWindowThreadProcessId(box, nullptr);
+  const HWND from = FocusOf(thread);
+  TypeKeys(box, {VK_TAB});
+  WaitUntil([&] { return FocusOf(thread) != from; }, 5000);
+  return FocusOf(thread);
+}
 
 class AboutBox : public ::testing::Test {
  protected:
@@ -77,13 +111,15 @@ TEST_F(AboutBox, ShowsTheProductWithTheLibrarysCaptionsInTheLocaleFontAtTheDesig
   for (const bool eula : {true, false}) {
     SCOPED_TRACE(eula ? "with a EULA path" : "without a EULA path");
     auto o = Product(eula ? L"C:\\eula.rtf" : L"");
-    o->AddURL(Bstr(L"http://first"), nullptr);  // only its address is kept ...
-    o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));  // ... until this
-    o->AddURL(Bstr(L"http://late"), Bstr(L"Too late"));
+    o->AddURL(Bstr(L"http://first"), nullptr);  // only its address is kept, no link shows ...
+    if (eula) {
+      o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));  // ... until this
+      o->AddURL(Bstr(L"http://late"), Bstr(L"Too late"));
+    }
     Show(o, [&](HWND box, const std::vector<HWND>& c) {
       EXPECT_EQ(Text(box), LibraryText(2, L"Widget"));
       const std::wstring texts[kControls] = {L"Widget 2.5",        L"(c) Widget Makers", LibraryText(12),
-                                             LibraryText(14), L"Widget on the web", LibraryText(44)};
+                                             LibraryText(14), eula ? L"Widget on the web" : L"", LibraryText(44)};
       for (int i = 0; i < kControls; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(Text(c[i]), texts[i]);
@@ -111,33 +147,65 @@ TEST_F(AboutBox, ShowsTheProductWithTheLibrarysCaptionsInTheLocaleFontAtTheDesig
       RECT client;
       ::GetClientRect(box, &client);
       EXPECT_TRUE(Twips(client.right, 5700, dpi));
-      EXPECT_TRUE(Twips(client.bottom, 3510, dpi));
+      EXPECT_TRUE(Twips(client.bottom, 1605, dpi));
       EXPECT_EQ(FocusOf(::GetWindowThreadProcessId(box, nullptr)), c[kOK]);
       EXPECT_EQ(::SendMessageW(box, DM_GETDEFID, 0, 0), MAKELRESULT(::GetDlgCtrlID(c[kOK]), DC_HASDEFID));
+      if (!eula) {  // nor a link: the label is neither a tab stop nor a link to a screen reader
+        Apartment reader;
+        EXPECT_EQ((std::vector<HWND>{Tab(box), Tab(box)}), (std::vector<HWND>{c[kVisitWebsite], c[kOK]}));
+        const Reading url = Read(c[kLink]);
+        EXPECT_NE(url.role, ROLE_SYSTEM_LINK);
+        EXPECT_EQ(url.state & STATE_SYSTEM_LINKED, 0);
+        EXPECT_EQ(url.value + url.action, L"");
+      }
       Click(c[kOK]);
     });
   }
 }
 
+// The link opens on a double-click, on assistive technology's default action
+// and on Space as the second tab stop; a screen reader reads it as a link.
 TEST_F(AboutBox, TheLinkAndBothButtonsReachTheShellAndLeaveTheBoxOpen) {
   MarkerCopy link(L"link target.exe"), web(L"web site.exe"), eula(L"eula document.exe");
   ASSERT_TRUE(link.copied() && web.copied() && eula.copied());
   auto o = Product(eula.exe());
   o->put_WebsiteHREF(Bstr(web.exe()));
-  o->AddURL(Bstr(link.exe()), Bstr(L"Open the link"));
+  o->AddURL(Bstr(link.exe()), Bstr(L"Widget & friends"));
   Show(o, [&](HWND box, const std::vector<HWND>& c) {
+    Apartment reader;
+    const Reading url = Read(c[kLink]);
+    EXPECT_EQ(url.role, ROLE_SYSTEM_LINK);
+    EXPECT_EQ(url.name, L"Widget & friends");  // the link's "&" is text, not an access key
+    EXPECT_EQ(url.value, link.exe());
+    EXPECT_EQ(url.action, L"Open link");
+    EXPECT_EQ(url.state & kLinkStates, STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE) << std::hex << url.state;
+    // The others keep the system's objects, named by what they show less the access-key mark.
+    EXPECT_EQ(Read(c[kOK]).name, L"OK") << "shown as " << Text(c[kOK]);
+    EXPECT_EQ(Read(c[kCopyright]).name, Text(c[kCopyright]));
+
     std::string commands[2];
     ::SendMessageW(c[kLink], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
     EXPECT_TRUE(link.Ran(&commands[0]));
+    VARIANT self{};
+    self.vt = VT_I4;
+    EXPECT_EQ(url.object->accDoDefaultAction(self), S_OK);
+    EXPECT_TRUE(link.Ran()) << "not opened by the default action";
+    EXPECT_EQ(Tab(box), c[kVisitWebsite]);
+    ASSERT_EQ(Tab(box), c[kLink]);
+    EXPECT_EQ(Read(c[kLink]).state & kLinkStates, kLinkStates);
+    TypeKeys(box, {VK_ESCAPE});
+    TypeKeys(box, {VK_SPACE});
+    EXPECT_TRUE(link.Ran()) << "not opened by Space";
     Click(c[kVisitWebsite]);
     EXPECT_TRUE(web.Ran());
     Click(c[kViewEULA]);
     EXPECT_TRUE(eula.Ran(&commands[1]));
-    EXPECT_TRUE(::IsWindowVisible(box));
+    EXPECT_TRUE(::IsWindowVisible(box)) << "closed by the link, a button, Escape or Space";
     for (const std::string& command : commands) {  // the program alone, no parameters
       EXPECT_EQ(command.find_first_not_of("\" ", command.find(".exe") + 4), std::string::npos) << command;
     }
-    Click(c[kOK]);
+    // Left open: the host's thread must not close the box, return and wait for
+    // this thread while this one still releases the reader's proxies.
   });
 }
 
@@ -193,6 +261,26 @@ TEST_F(AboutBox, KeysAndASecondShowing) {
   EXPECT_EQ(description.str(), L"Form already displayed; can't show modally");
   EXPECT_EQ(guid, IID__CProductInfo);
   g_inner.error = nullptr;
+}
+
+TEST(TypeLibrary, ObjectBrowsersShowAOneLineHelpStringForEveryMemberTheInterfaceAndTheClass) {
+  ComPtr<ITypeLib> library;
+  ASSERT_EQ(::LoadTypeLibEx((ProductFolder() + L"\\VELKO.dll").c_str(), REGKIND_NONE, library.put()), S_OK);
+  auto help = [&](const GUID& type, MEMBERID member = MEMBERID_NIL) {
+    ComPtr<ITypeInfo> info;
+    Bstr text;
+    if (SUCCEEDED(library->GetTypeInfoOfGuid(type, info.put())))
+      info->GetDocumentation(member, nullptr, text.put(), nullptr, nullptr);
+    EXPECT_TRUE(text.length() && text.str().find_first_of(L"\r\n") == std::wstring::npos) << member << ": " << text.str();
+    return text.str();
+  };
+  EXPECT_NE(help(CLSID_CProductInfo).find(L"resets the thread's product information"), std::wstring::npos);
+  help(IID__CProductInfo);
+  // Members by dispatch identifier, with what their help must tell.
+  const std::pair<MEMBERID, const wchar_t*> facts[] = {
+      {1, L"name"},    {2, L"version"}, {3, L"copyright"}, {4, L"web-site"}, {5, L"icon"},  {6, L"company's name"},
+      {7, L"address"}, {8, L"link"},    {9, L"links"},     {10, L"EULA"},    {11, L"returns False in every case"}};
+  for (const auto& [id, fact] : facts) EXPECT_NE(help(IID__CProductInfo, id).find(fact), std::wstring::npos) << id;
 }
 
 }  // namespace

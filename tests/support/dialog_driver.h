@@ -40,18 +40,6 @@ inline BOOL CALLBACK TakeVisibleDialog(HWND window, LPARAM found) {
   return FALSE;
 }
 
-// The visible dialog-class window of thread `thread_id`, once there is one.
-inline HWND WaitForDialog(DWORD thread_id, DWORD timeout_ms = 20000) {
-  HWND found = nullptr;
-  WaitUntil(
-      [&] {
-        ::EnumThreadWindows(thread_id, TakeVisibleDialog, reinterpret_cast<LPARAM>(&found));
-        return found != nullptr;
-      },
-      timeout_ms);
-  return found;
-}
-
 // Runs `show` here, which shows a modal dialog, and `script` on a second thread
 // once the dialog is visible. A dialog still up when the script ends is closed
 // through its frame, so a failing script cannot leave the test hanging.
@@ -60,9 +48,13 @@ inline bool WhileShown(const std::function<void()>& show, const std::function<vo
   const DWORD thread_id = ::GetCurrentThreadId();
   bool appeared = false;
   std::thread driver([&] {
-    HWND dialog = WaitForDialog(thread_id);
+    HWND dialog = nullptr;
+    WaitUntil([&] {
+      ::EnumThreadWindows(thread_id, TakeVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
+      return dialog != nullptr;
+    });
     appeared = dialog != nullptr;
-    if (!dialog) return;
+    if (!appeared) return;
     script(dialog);
     WaitUntil([&] {
       if (!::IsWindow(dialog)) return true;
@@ -127,7 +119,6 @@ inline HWND FocusOf(DWORD thread_id) {
   info.cbSize = sizeof info;
   return ::GetGUIThreadInfo(thread_id, &info) ? info.hwndFocus : nullptr;
 }
-
 
 // Keys typed on the keyboard into `window`, which is brought to the foreground
 // first: each pressed in the order given and released in reverse (so

@@ -1,6 +1,6 @@
 // A program for tests of the shell calls: whatever name it is copied to, when
 // the shell starts it, it leaves "<its own path>.ran" beside itself, holding its
-// command line and its working folder (UTF-8, one per line), and exits.
+// command line (UTF-8), and exits.
 #include <windows.h>
 
 #include <string>
@@ -22,9 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   wchar_t self[MAX_PATH * 2];
   const DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
   if (n == 0 || n >= MAX_PATH * 2) return 1;
-  wchar_t folder[MAX_PATH * 2] = {};
-  ::GetCurrentDirectoryW(MAX_PATH * 2, folder);
-  const std::string text = Utf8(::GetCommandLineW()) + "\n" + Utf8(folder) + "\n";
+  const std::string text = Utf8(::GetCommandLineW()) + "\n";
   // Written under a temporary name and renamed, so a reader never sees half a file.
   const std::wstring done = std::wstring(self, n) + L".ran";
   const std::wstring part = done + L".part";

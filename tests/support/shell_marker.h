@@ -1,7 +1,7 @@
 // For tests of shell calls: a copy of the marker program (shell_marker.exe,
 // built beside the tests) under a name of the test's choosing, in a private
 // folder. When the shell starts the copy, it leaves "<path>.ran" with its
-// command line and working folder; Ran() waits for that file and reads it.
+// command line; Ran() waits for that file and reads it.
 #pragma once
 
 #include <windows.h>
@@ -44,23 +44,16 @@ class MarkerCopy {
 
   bool copied() const { return copied_; }
   const std::wstring& exe() const { return exe_; }
-  std::u16string exe_u16() const { return std::u16string(exe_.begin(), exe_.end()); }
-  std::string ansi_exe() const {
-    char buffer[MAX_PATH * 2];
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, exe_.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
-    return std::string(buffer, n > 0 ? n - 1 : 0);
-  }
-  bool HasRun() const { return ::GetFileAttributesW((exe_ + L".ran").c_str()) != INVALID_FILE_ATTRIBUTES; }
-  // Waits for the program to have run; false when it did not within the bound.
-  bool Ran(std::string* command_line = nullptr, std::string* folder = nullptr) const {
-    if (!forms::testing::WaitUntil([&] { return HasRun(); })) return false;
-    std::ifstream in(std::filesystem::path(exe_ + L".ran"));
+  // Waits for the program to have run, and takes its file, so that the next
+  // start can be seen; false when it did not run within the bound.
+  bool Ran(std::string* command_line = nullptr) const {
+    const std::wstring ran = exe_ + L".ran";
+    if (!forms::testing::WaitUntil([&] { return ::GetFileAttributesW(ran.c_str()) != INVALID_FILE_ATTRIBUTES; }))
+      return false;
     std::string line;
-    std::getline(in, line);
+    std::getline(std::ifstream(std::filesystem::path(ran)), line);
     if (command_line) *command_line = line;
-    std::getline(in, line);
-    if (folder) *folder = line;
-    return true;
+    return ::DeleteFileW(ran.c_str());
   }
 
  private:

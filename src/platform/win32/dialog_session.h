@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <memory>
 #include <vector>
 
 #include "platform/forms.h"
@@ -14,7 +15,8 @@ namespace velko::forms {
 
 class DialogSession final {
  public:
-  explicit DialogSession(Form& form) : form_(form) {}
+  explicit DialogSession(Form& form);
+  ~DialogSession();
 
   // Builds the window of the form from its current properties and runs its
   // modal loop; returns when the form unloads or the window is gone. Throws the
@@ -40,9 +42,12 @@ class DialogSession final {
     FontValue value;
     UniqueHFont font;
   };
+  // What the window of a label keeps beside the system's static control (forms.cc).
+  struct LabelWindow;
 
   static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK KeyboardFilter(int code, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK LabelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   void Initialize(HWND hwnd);
   // Sizes the frame round a client area of the form's size, centred on the screen.
   void FitFrame();
@@ -74,6 +79,8 @@ class DialogSession final {
   int dpi_ = USER_DEFAULT_SCREEN_DPI;
   HFONT form_font_ = nullptr;
   std::vector<Child> children_;
+  // Outlive the labels' windows, which use them until their last message.
+  std::vector<std::unique_ptr<LabelWindow>> labels_;
   // Deleted after the dialog and its controls, which use them until then.
   std::vector<SharedFont> fonts_;
   std::exception_ptr failure_;

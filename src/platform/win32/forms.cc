@@ -10,7 +10,13 @@
 // inches on any display. The dialog runs in the activation context of the
 // module's own manifest, which asks for common controls 6: the box has the
 // visual styles of the system whatever the host's manifest says.
+//
+// Labels are the system's static controls, subclassed: a static never takes
+// the focus by itself and assistive technology meets it as plain text, while a
+// label that shows a link must be a tab stop, show the focus, open on Space and
+// be a link to a screen reader.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cstring>
@@ -20,6 +26,7 @@
 
 #include "platform/error.h"
 #include "platform/win32/dialog_session.h"
+#include "platform/win32/link_accessible.h"
 #include "platform/win32/own_module.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
@@ -128,6 +135,26 @@ HCURSOR PointingHand() {
   return cursor;  // shared cursors: never destroyed
 }
 
+// Oleacc, loaded at the first request of assistive technology rather than with
+// the component: most hosts never meet one. Kept for the life of the process,
+// as the system's delay-load helper keeps what it loads, because clients may
+// hold the standard objects it made after the box, and this module, are gone.
+struct Oleacc {
+  decltype(&::CreateStdAccessibleObject) create_std_accessible_object;
+  decltype(&::LresultFromObject) lresult_from_object;
+};
+const Oleacc& LoadedOleacc() {
+  static const Oleacc oleacc = [] {
+    const HMODULE module = ::LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return Oleacc{SystemFunction<decltype(&::CreateStdAccessibleObject)>(module, "CreateStdAccessibleObject"),
+                  SystemFunction<decltype(&::LresultFromObject)>(module, "LresultFromObject")};
+  }();
+  return oleacc;
+}
+
+// Where a label's window finds its LabelWindow.
+constexpr wchar_t kLabelWindowProp[] = L"VELKO.LabelWindow";
+
 // A dialog template with the frame only: no menu, the dialog class, no title
 // (the caption is set with the controls), no font and no controls. Mirrored,
 // its children are too: a position from the left is then one from the right.
@@ -139,7 +166,49 @@ std::vector<WORD> FrameTemplate(bool right_to_left) {
   return words;
 }
 
+// The rectangle round the text that `label` draws in its client area, one pixel
+// larger on each side, within the client area.
+RECT TextFrame(HWND label, HDC dc, const Label& control) {
+  RECT client;
+  ::GetClientRect(label, &client);
+  RECT text = client;
+  // The flags the static control draws its text with.
+  const UINT flags = DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | (control.UseMnemonic() ? 0 : DT_NOPREFIX);
+  const HGDIOBJ old_font = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+  const std::u16string& caption = control.Caption();
+  ::DrawTextW(dc, AsWide(caption.c_str()), static_cast<int>(caption.size()), &text, flags);
+  ::SelectObject(dc, old_font);
+  ::InflateRect(&text, 1, 1);
+  ::IntersectRect(&text, &text, &client);
+  return text;
+}
+
+// The system's focus rectangle round the text of `label` when it has the focus,
+// unless the keyboard cues are hidden (until the user first uses the keyboard).
+void DrawFocus(HWND label, const Label& control) {
+  if (::GetFocus() != label || (::SendMessageW(label, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) return;
+  HDC dc = ::GetDC(label);
+  if (!dc) return;
+  const RECT frame = TextFrame(label, dc, control);
+  ::DrawFocusRect(dc, &frame);
+  ::ReleaseDC(label, dc);
+}
+
 }  // namespace
+
+struct DialogSession::LabelWindow {
+  DialogSession& session;
+  Label& label;
+  // Made at the first request and kept, so every client gets the same object;
+  // cut off from its clients when the window goes.
+  ComPtr<IAccessible> accessible;
+  // The system static's own procedure, which the label's passes on to.
+  WNDPROC static_proc;
+};
+
+DialogSession::DialogSession(Form& form) : form_(form) {}
+
+DialogSession::~DialogSession() = default;
 
 void DialogSession::Run(WindowHandle owner) {
   const std::vector<WORD> frame = FrameTemplate(form_.RightToLeft());
@@ -195,7 +264,8 @@ void DialogSession::CreateChild(Control& control, int id) {
   if (control.kind() == ControlKind::kLabel) {
     window_class = L"STATIC";
     // SS_NOTIFY: the label gets the mouse, for its click events and its pointer.
-    style |= SS_LEFT | SS_NOTIFY | (static_cast<Label&>(control).UseMnemonic() ? 0 : SS_NOPREFIX);
+    style |= SS_LEFT | SS_NOTIFY | (static_cast<Label&>(control).UseMnemonic() ? 0 : SS_NOPREFIX) |
+             (control.TabStop() ? WS_TABSTOP : 0);
   } else {
     window_class = L"BUTTON";
     style |= WS_TABSTOP | (static_cast<CommandButton&>(control).Default() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
@@ -206,6 +276,17 @@ void DialogSession::CreateChild(Control& control, int id) {
   if (!hwnd) ThrowLastError();
   ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.GetFont().value())), FALSE);
   children_.push_back({&control, hwnd});
+  if (control.kind() == ControlKind::kLabel) {
+    // Subclassed by hand, not with comctl32's helpers: the component does not
+    // load comctl32 for hosts that never show the box.
+    labels_.push_back(
+        std::make_unique<LabelWindow>(LabelWindow{*this, static_cast<Label&>(control), nullptr, nullptr}));
+    LabelWindow& window = *labels_.back();
+    if (!::SetPropW(hwnd, kLabelWindowProp, &window)) ThrowLastError();
+    window.static_proc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogSession::LabelProc)));
+    if (!window.static_proc) ThrowLastError();
+  }
 }
 
 void DialogSession::FitFrame() {
@@ -354,6 +435,13 @@ void DialogSession::Changed(const Control* control, Property what) {
   switch (what) {
     case Property::kCaption:
       ::SetWindowTextW(child->hwnd, AsWide(control->Caption()));
+      if (control->kind() == ControlKind::kLabel) {
+        // A link label is a tab stop only while it shows a link; one that no
+        // longer does hands the focus on.
+        const LONG style = ::GetWindowLongW(child->hwnd, GWL_STYLE);
+        ::SetWindowLongW(child->hwnd, GWL_STYLE, control->TabStop() ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+        if (!control->TabStop() && ::GetFocus() == child->hwnd) ::SendMessageW(hwnd_, WM_NEXTDLGCTL, 0, FALSE);
+      }
       break;
     case Property::kVisible:
       ::ShowWindow(child->hwnd, control->Visible() ? SW_SHOWNA : SW_HIDE);
@@ -372,6 +460,82 @@ void DialogSession::Changed(const Control* control, Property what) {
     case Property::kMousePointer:
       break;  // nothing drawn; the pointer is asked for at every mouse move
   }
+}
+
+LRESULT CALLBACK DialogSession::LabelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  // Set before this procedure is, and removed after.
+  LabelWindow& window = *static_cast<LabelWindow*>(::GetPropW(hwnd, kLabelWindowProp));
+  Label& label = window.label;
+  if (message == LinkLabelMessage()) {
+    switch (wparam) {
+      case kLinkState:
+        return (label.ShowsLink() ? kShowsLink : 0) | (::GetFocus() == hwnd ? kHasFocus : 0);
+      case kLinkName:
+      case kLinkAddress:
+        try {
+          *reinterpret_cast<std::u16string*>(lparam) = wparam == kLinkName ? label.AccessibleName() : label.Tag();
+          return 1;
+        } catch (...) {
+          return 0;
+        }
+      case kLinkActivate:
+        // The link may have gone since the request was posted.
+        if (label.ShowsLink()) window.session.Raise([&] { label.DblClick(); });
+        return 0;
+      default:
+        return 0;
+    }
+  }
+  switch (message) {
+    case WM_GETDLGCODE:
+      // A static's own answer, said here because it matters: a label that asked
+      // for Enter, or claimed to be a default button, would take Enter from the
+      // form's default button.
+      return DLGC_STATIC;
+    case WM_KEYDOWN:
+      // Space on a focused link, as on a focused button; not again while it repeats.
+      if (wparam == VK_SPACE && !(lparam & (1 << 30)) && label.ShowsLink()) {
+        window.session.Raise([&] { label.DblClick(); });
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+      ::InvalidateRect(hwnd, nullptr, TRUE);
+      break;
+    case WM_PAINT: {
+      const LRESULT result = ::CallWindowProcW(window.static_proc, hwnd, message, wparam, lparam);
+      DrawFocus(hwnd, label);
+      return result;
+    }
+    case WM_GETOBJECT:
+      // Only while it shows a link: otherwise the standard object says what the label is.
+      if (static_cast<DWORD>(lparam) == static_cast<DWORD>(OBJID_CLIENT) && label.ShowsLink()) {
+        const Oleacc& oleacc = LoadedOleacc();
+        if (!oleacc.create_std_accessible_object || !oleacc.lresult_from_object) break;
+        ComPtr<IAccessible> standard;
+        if (!window.accessible &&
+            SUCCEEDED(oleacc.create_std_accessible_object(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
+                                                          standard.put_void())) &&
+            standard)
+          window.accessible = MakeLinkAccessible(hwnd, std::move(standard));
+        if (window.accessible)
+          return oleacc.lresult_from_object(__uuidof(IAccessible), wparam, window.accessible.get());
+      }
+      break;
+    case WM_NCDESTROY:
+      // Clients in other apartments and processes lose their proxies now rather
+      // than calling into a module that may be unloaded.
+      if (window.accessible) ::CoDisconnectObject(window.accessible.get(), 0);
+      window.accessible = nullptr;
+      ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(window.static_proc));
+      ::RemovePropW(hwnd, kLabelWindowProp);
+      break;
+    default:
+      break;
+  }
+  return ::CallWindowProcW(window.static_proc, hwnd, message, wparam, lparam);
 }
 
 INT_PTR CALLBACK DialogSession::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
