@@ -11,10 +11,10 @@
 
 #include <set>
 
-#include "platform/error.h"
 #include "platform/win32/seams.h"
 #include "platform/win32/wide.h"
 #include "system/api_support.h"
+#include "tests/support/raised.h"
 #include "tests/support/seam.h"
 
 namespace velko {
@@ -22,17 +22,8 @@ namespace {
 
 using testing::SeamSwap;
 
-// What an operation raised: {number, description}, or {0, ""} for nothing.
-using Outcome = std::pair<int32_t, std::u16string>;
-template <typename Op>
-Outcome Raised(Op&& op) {
-  try {
-    op();
-  } catch (const Error& e) {
-    return {e.number(), e.description()};
-  }
-  return {};
-}
+using Outcome = testing::Raised;
+using testing::RaisedBy;
 Outcome SystemError(int32_t code) { return {code, GetErrorText(code)}; }
 Outcome ConnectError(int32_t code) { return {code, u"Error connecting to remote registry"}; }
 
@@ -51,7 +42,8 @@ LSTATUS WINAPI Connect(LPCWSTR machine, HKEY root, PHKEY out) {
   g_machine = machine ? machine : L"(null)";
   // A key of this machine stands in for the remote root: a handle that must be
   // closed, where the local "connection" would be the predefined one.
-  return g_connect_fails ? g_connect_fails : Track(::RegOpenKeyExW(root, L"Software", 0, KEY_READ, out), out);
+  const wchar_t* key = root == HKEY_USERS ? L".DEFAULT" : L"Software";
+  return g_connect_fails ? g_connect_fails : Track(::RegOpenKeyExW(root, key, 0, KEY_READ, out), out);
 }
 LSTATUS WINAPI Open(HKEY base, LPCWSTR path, DWORD options, REGSAM rights, PHKEY out) {
   g_rights = rights;
@@ -161,10 +153,10 @@ TEST_F(RegSettingsTest, GetAllSettingsListsTheTextValuesAndEndsWhereTheEnumerati
 
 TEST_F(RegSettingsTest, DeleteSettingRemovesAValueOrAKeyWithoutSubKeys) {
   EXPECT_TRUE(settings_.SaveString(u"S\\child", u"v", u"1"));
-  EXPECT_EQ(Raised([&] { (void)settings_.DeleteSetting(u"S\\child", u"absent"); }), SystemError(2));
+  EXPECT_EQ(RaisedBy([&] { (void)settings_.DeleteSetting(u"S\\child", u"absent"); }), SystemError(2));
   EXPECT_TRUE(settings_.DeleteSetting(u"S\\child", u"v"));
   EXPECT_EQ(settings_.GetString(u"S\\child", u"v", u"gone"), u"gone");
-  EXPECT_NE(Raised([&] { (void)settings_.DeleteSetting(u"S"); }), Outcome{}) << "S still has a sub-key";
+  EXPECT_NE(RaisedBy([&] { (void)settings_.DeleteSetting(u"S"); }), Outcome{}) << "S still has a sub-key";
   EXPECT_TRUE(settings_.DeleteSetting(u"S\\child"));
   EXPECT_FALSE(settings_.KeyExists(u"S\\child", u""));
   EXPECT_TRUE(settings_.KeyExists(u"S", u"anything"));
@@ -173,20 +165,9 @@ TEST_F(RegSettingsTest, DeleteSettingRemovesAValueOrAKeyWithoutSubKeys) {
   EXPECT_FALSE(settings_.DeleteSetting(u"S"));
 }
 
-TEST_F(RegSettingsTest, OnlyTheMachineAndUsersRootsConnectAndTheNameGoesAsStored) {
-  settings_.SetMachineName(u"\\\\nowhere");
-  const int32_t roots[] = {CRegSettings::kHKeyClassesRoot, CRegSettings::kHKeyCurrentUser,
-                           CRegSettings::kHKeyLocalMachine, CRegSettings::kHKeyUsers};
-  for (int i = 0; i < 4; ++i) {
-    g_machine.clear();
-    settings_.SetHKeyRoot(roots[i]);
-    (void)settings_.KeyExists(u"S", u"");
-    EXPECT_EQ(g_machine, i < 2 ? L"" : L"\\\\nowhere") << std::hex << roots[i];
-  }
-}
-
-// Every cell of the connect and open failures, remote and local, and every
-// handle closed before the error leaves.
+// Every cell of the connect and open failures, remote (HKEY_LOCAL_MACHINE and
+// HKEY_USERS with a machine name) and local (HKEY_CLASSES_ROOT and
+// HKEY_CURRENT_USER with one), and every handle closed before the error leaves.
 TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheConnectText) {
   enum Op { kGetString, kGetDWord, kSaveString, kSaveDWord, kKeyExists };
   // Per operation: the outcome of a failing connect, and of an open failing
@@ -201,9 +182,12 @@ TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheCo
       g_connect_fails = cell == 0 ? code : 0;
       g_open_fails = code;
       g_rights = 0;
-      settings_.SetHKeyRoot(remote ? CRegSettings::kHKeyLocalMachine : CRegSettings::kHKeyCurrentUser);
-      settings_.SetMachineName(remote ? u"far" : u"");
-      const Outcome result = Raised([&] {
+      g_machine.clear();
+      const int32_t roots[] = {CRegSettings::kHKeyLocalMachine, CRegSettings::kHKeyUsers,
+                               CRegSettings::kHKeyClassesRoot, CRegSettings::kHKeyCurrentUser};
+      settings_.SetHKeyRoot(roots[(remote ? 0 : 2) + op % 2]);
+      settings_.SetMachineName(u"\\\\far");
+      const Outcome result = RaisedBy([&] {
         switch (op) {
           case kGetString: EXPECT_EQ(settings_.GetString(u"S", u"v", u"dflt"), u"dflt"); break;
           case kGetDWord: EXPECT_EQ(settings_.GetDWord(u"S", u"v", 42), 42); break;
@@ -216,6 +200,7 @@ TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheCo
       EXPECT_EQ(result, want == 'C' ? ConnectError(code) : want == 'S' ? SystemError(code) : Outcome{})
           << "operation " << op << ", cell " << cell;
       EXPECT_TRUE(g_open.empty()) << "a connection left open: operation " << op << ", cell " << cell;
+      EXPECT_EQ(g_machine, remote ? L"\\\\far" : L"") << "the name goes as stored, and only for a remote root";
       const bool writes = op == kSaveString || op == kSaveDWord;
       EXPECT_EQ(g_rights, static_cast<REGSAM>(cell == 0 ? 0 : writes ? KEY_ALL_ACCESS : KEY_READ)) << op << ", " << cell;
     }
@@ -228,9 +213,9 @@ TEST_F(RegSettingsTest, AFailingValueQueryRaisesTheFirstTimeAndReadsAsAbsentTheS
   for (int earlier : {0, 1}) {
     const Outcome want = earlier == 0 ? SystemError(5) : Outcome{};
     g_query_calls = earlier;
-    EXPECT_EQ(Raised([&] { EXPECT_EQ(settings_.GetString(u"S", u"v", u"d"), u"d"); }), want) << earlier;
+    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetString(u"S", u"v", u"d"), u"d"); }), want) << earlier;
     g_query_calls = earlier;
-    EXPECT_EQ(Raised([&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 3), 3); }), want) << earlier;
+    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 3), 3); }), want) << earlier;
   }
 }
 

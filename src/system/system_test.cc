@@ -138,10 +138,9 @@ TEST(SharedModule, ComputerNameIsTheSystemsWithoutTrailingSpacesOrUnknown) {
 TEST_F(IniFiles, SetFileAttrSetsTheBitsAndIgnoresAMissingFile) {
   std::ofstream(folder_ / "f.txt") << "x";
   SetFileAttr(File("f.txt"), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-  const auto attributes = [&] { return ::GetFileAttributesW(reinterpret_cast<const wchar_t*>(File("f.txt").c_str())); };
-  EXPECT_EQ(attributes() & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 3u);
+  EXPECT_EQ(::GetFileAttributesW((folder_ / "f.txt").c_str()) & 3u, 3u) << "read-only and hidden";
   SetFileAttr(File("f.txt"), FILE_ATTRIBUTE_NORMAL);  // so the folder can go
-  EXPECT_EQ(attributes() & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(::GetFileAttributesW((folder_ / "f.txt").c_str()) & 3u, 0u);
   SetFileAttr(File("absent.txt"), FILE_ATTRIBUTE_HIDDEN);
 }
 
