@@ -31,6 +31,10 @@ signed char g_arguments[kMaxDispid][2];
 // Vtable slot of each property get that returns a BSTR, or -1.
 int g_string_getters[kMaxDispid];
 
+// Whether `id` has a row in the tables above. A negative DISPID wraps to a
+// large unsigned value, so one comparison bounds both ends.
+bool InTables(DISPID id) { return static_cast<ULONG>(id) < static_cast<ULONG>(kMaxDispid); }
+
 void ReadMembers(ITypeInfo* dispatch_view) {
   memset(g_arguments, -1, sizeof g_arguments);
   for (int& slot : g_string_getters) slot = -1;
@@ -41,7 +45,7 @@ void ReadMembers(ITypeInfo* dispatch_view) {
   for (UINT i = 0; i < count; ++i) {
     FUNCDESC* f = nullptr;
     if (FAILED(dispatch_view->GetFuncDesc(i, &f))) continue;
-    if (f->memid >= 0 && f->memid < kMaxDispid) {
+    if (InTables(f->memid)) {
       const bool put = f->invkind & (INVOKE_PROPERTYPUT | INVOKE_PROPERTYPUTREF);
       // The dispinterface view lists [out, retval] as the result, not an argument.
       g_arguments[f->memid][put] = static_cast<signed char>(f->cParams);
@@ -63,7 +67,7 @@ void ReadMembers(ITypeInfo* dispatch_view) {
                              (f->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FRETVAL) &&
                              f->lprgelemdescParam[0].tdesc.vt == VT_PTR &&
                              f->lprgelemdescParam[0].tdesc.lptdesc->vt == VT_BSTR;
-    if (bstr_getter && f->memid >= 0 && f->memid < kMaxDispid)
+    if (bstr_getter && InTables(f->memid))
       g_string_getters[f->memid] = f->oVft / static_cast<int>(sizeof(void*));
     vtable_view->ReleaseFuncDesc(f);
   }
@@ -109,10 +113,10 @@ ITypeInfo* ProductInfoTypeInfo(HRESULT* hr) noexcept {
 }
 
 int ArgumentCount(DISPID id, WORD flags) noexcept {
-  if (id < 0 || id >= kMaxDispid) return -1;
+  if (!InTables(id)) return -1;
   return g_arguments[id][(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0];
 }
 
-int StringGetterSlot(DISPID id) noexcept { return id >= 0 && id < kMaxDispid ? g_string_getters[id] : -1; }
+int StringGetterSlot(DISPID id) noexcept { return InTables(id) ? g_string_getters[id] : -1; }
 
 }  // namespace velko::module

@@ -1,28 +1,26 @@
-// The text helpers and the forms layer's own rules: what a load resets, what
-// the setters refuse, and twips to pixels.
+// The text helpers, the RAII holders, the facts of the running module and the
+// forms layer's own rules: what the setters refuse, and twips to pixels (what a load
+// resets, where the controls land and in which font, the host tests see on the
+// real About box). Error numbers are the ones a host sees, written out.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <limits>
 
+#include "platform/component_file.h"
 #include "platform/error.h"
 #include "platform/forms.h"
 #include "platform/text.h"
 #include "platform/win32/own_module.h"
 #include "platform/win32/unique_handle.h"
+#include "tests/support/raised.h"
 #include "tests/support/shell_marker.h"
+#include "velko_version.h"
 
 namespace velko {
 namespace {
 
-int32_t ErrorNumberOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::RaisedBy;
 
 TEST(Text, StripAtNullOverflowsLikeA16BitCounterPastPosition32767) {
   std::u16string text(40000, u'x');
@@ -31,81 +29,61 @@ TEST(Text, StripAtNullOverflowsLikeA16BitCounterPastPosition32767) {
   EXPECT_EQ(StripAtNull(text).size(), 32766u);
   text[32766] = u'x';
   text[32767] = u'\0';
-  EXPECT_EQ(ErrorNumberOf([&] { (void)StripAtNull(text); }), kErrOverflow);
+  EXPECT_EQ(RaisedBy([&] { (void)StripAtNull(text); }).first, 6) << "Overflow";
   EXPECT_EQ(TrimAtNull(std::u16string_view(u" a b \0 c ", 9)), u" a b");
   EXPECT_EQ(TrimAtNull(u"a\t"), u"a\t") << "only U+0020";
   const std::pair<const char16_t*, const char16_t*> cases[] = {
       {u"%1 and %1", u"X and X"}, {u"%%11", u"%X1"}, {u"%10", u"X0"}, {u"none", u"none"}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(ReplaceAll(text, u"%1", u"X"), expected);
   EXPECT_EQ(ReplaceAll(u"%1", u"%1", u"%1%1"), u"%1%1") << "inserted text is not searched again";
+  EXPECT_EQ(FromUtf8("A\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80"), u"A\u00E9\u65E5\U0001F600");
+  EXPECT_EQ(FromUtf8("\x80" "a\xE6\x97"), u"\uFFFDa\uFFFD") << "no lead byte, then a sequence cut off";
 }
 
-class OneLabel final : public forms::Form {
- public:
-  OneLabel() : Form("frmOne", {u"Design", {}, 1000, 1000}) {
-    forms::ControlDesign d{u"label", u"tag", true, 100, 200, 300, 400, {u"Arial", 0, 10, true, false}};
-    label = &AddControl<forms::Label>("lbl", d);
-  }
-  forms::Label* label;
-  int loads = 0;
-  std::u16string caption_at_load;
+TEST(UniqueHandle, TakingANewValueOrMovingOneInClosesTheOldOne) {
+  const auto is_open = [](HANDLE h) { DWORD flags; return ::GetHandleInformation(h, &flags) != FALSE; };
+  UniqueHandle held(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const HANDLE first = held.get();
+  *held.put() = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  EXPECT_FALSE(is_open(first)) << "put() on a holder that owns a handle";
+  const HANDLE second = held.get();
+  held = UniqueHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  EXPECT_FALSE(is_open(second)) << "a move into a holder that owns a handle";
+  EXPECT_TRUE(is_open(held.get()));
+}
 
- protected:
-  void Form_Load() override {
-    ++loads;
-    caption_at_load = label->Caption();
-  }
-};
-
-TEST(Forms, ALoadPutsEveryPropertyBackToItsDesignBeforeTheStartUpRuns) {
-  OneLabel form;
-  form.Load();
-  forms::Label& l = *form.label;
-  form.SetCaption(u"changed");
-  l.SetCaption(u"changed");
-  l.SetTag(u"changed");
-  l.SetVisible(false);
-  l.SetLeft(1);
-  l.SetTop(1);
-  l.SetWidth(1);
-  l.SetHeight(1);
-  l.SetForeColor(forms::Rgb(1, 2, 3));
-  l.SetMousePointer(forms::MousePointer::kPointingHand);
-  l.GetFont().SetUnderline(true);
-  form.Load();
-  EXPECT_EQ(form.loads, 1) << "a loaded form does not load again";
-  form.Unload();
-  EXPECT_EQ(l.Caption(), u"changed") << "values stay readable until the next load";
-  form.Load();
-  EXPECT_EQ(form.loads, 2);
-  EXPECT_EQ(form.caption_at_load, u"label");
-  EXPECT_EQ(form.Caption(), u"Design");
-  EXPECT_EQ(l.Tag(), u"tag");
-  EXPECT_TRUE(l.Visible());
-  EXPECT_EQ((std::vector<float>{l.Left(), l.Top(), l.Width(), l.Height()}), (std::vector<float>{100, 200, 300, 400}));
-  EXPECT_EQ(l.ForeColor(), forms::kButtonTextColor);
-  EXPECT_EQ(l.GetMousePointer(), forms::MousePointer::kDefault);
-  EXPECT_EQ(l.GetFont().value(), (forms::FontValue{u"Arial", 0, 10, true, false}));
+TEST(ComponentFile, NamesTheFileThatHoldsTheCodeWithItsVersionAndArchitecture) {
+  // This program carries the project's version resource; its image header says what it is built for.
+  const auto* image = reinterpret_cast<const char*>(::GetModuleHandleW(nullptr));
+  const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+  const platform::ComponentFileFacts facts = platform::ComponentFile();
+  EXPECT_EQ(facts.name, u"platform_tests.exe");
+  EXPECT_EQ(facts.version, u"" VELKO_VERSION u".0");
+  EXPECT_EQ(facts.architecture, headers->FileHeader.Machine == IMAGE_FILE_MACHINE_AMD64 ? u"x64" : u"x86");
 }
 
 TEST(Forms, SettersRefuseInvalidValuesWith380AndKeepTheOldOne) {
-  OneLabel form;
+  struct OneLabel final : forms::Form {
+    OneLabel() : Form("frmOne", {u"Design", {}, 1000, 1000}) {
+      label = &AddControl<forms::Label>("lbl", forms::ControlDesign{u"", u"", true, 0, 0, 300, 400, {u"Arial", 0, 10}});
+    }
+    forms::Label* label;
+  } form;
   forms::Label& l = *form.label;
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const std::function<void()> refused[] = {[&] { l.SetWidth(-1); }, [&] { l.SetHeight(-0.5f); },
                                            [&] { l.GetFont().SetSize(0); }, [&] { l.GetFont().SetSize(2160.5f); },
                                            [&] { l.GetFont().SetSize(nan); }};
-  for (const auto& set : refused) EXPECT_EQ(ErrorNumberOf(set), forms::kErrInvalidPropertyValue);
-  EXPECT_EQ(l.Width(), 300);
-  EXPECT_EQ(l.Height(), 400);
-  EXPECT_EQ(l.GetFont().value().size, 10);
+  for (const auto& set : refused) EXPECT_EQ(RaisedBy(set).first, 380);
+  EXPECT_EQ((std::vector<float>{l.Width(), l.Height(), l.GetFont().value().size}), (std::vector<float>{300, 400, 10}));
   l.SetWidth(0);
   l.GetFont().SetSize(2160);
   EXPECT_EQ(l.GetFont().value().size, 2160);
-  EXPECT_EQ(forms::TwipsToPixels(1440, 96), 96);
-  EXPECT_EQ(forms::TwipsToPixels(7, 96), 0);   // 0.47 pixels
-  EXPECT_EQ(forms::TwipsToPixels(8, 96), 1);   // 0.53 pixels
-  EXPECT_EQ(forms::TwipsToPixels(375, 144), 38);
+  // 7 twips are 0.47 pixels at 96 DPI, 8 are 0.53.
+  const int pixels[] = {forms::TwipsToPixels(1440, 96), forms::TwipsToPixels(7, 96), forms::TwipsToPixels(8, 96),
+                        forms::TwipsToPixels(375, 144)};
+  EXPECT_EQ((std::vector<int>(std::begin(pixels), std::end(pixels))), (std::vector<int>{96, 0, 1, 38}));
 }
 
 TEST(OwnModule, ThePathOfAModuleLongerThanMaxPathComesBackWhole) {

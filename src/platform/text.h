@@ -19,9 +19,8 @@ std::u16string_view TrimAtNull(std::u16string_view text);
 std::u16string ReplaceAll(std::u16string_view text, std::u16string_view what,
                           std::u16string_view with);
 
-// UTF-8 <-> UTF-16 for tests, logs and file names (lone surrogates become U+FFFD
-// in UTF-8).
+// UTF-8 as UTF-16. A byte that cannot start a sequence, or a sequence cut off
+// by the end, gives U+FFFD.
 std::u16string FromUtf8(std::string_view utf8);
-std::string ToUtf8(std::u16string_view text);
 
 }  // namespace velko

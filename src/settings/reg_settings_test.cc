@@ -1,6 +1,8 @@
-// CRegSettings against the real registry, with the seams breaking the calls
-// that Wine will not fail on demand. Each test works below a private key of
-// HKEY_CURRENT_USER that it deletes afterwards.
+// CRegSettings against the real registry. Each test works below a private key
+// of HKEY_CURRENT_USER that it deletes afterwards, with the registry seams
+// routed through fakes that forward to the real calls, count every key and
+// connection handed out until it is closed, and fail on demand where Wine will
+// not (a refused open, a remote registry, a query that fails the second time).
 #include "settings/reg_settings.h"
 
 #include <windows.h>
@@ -8,13 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <string>
 
-#include "platform/error.h"
-#include "platform/text.h"
 #include "platform/win32/seams.h"
 #include "platform/win32/wide.h"
 #include "system/api_support.h"
+#include "tests/support/raised.h"
 #include "tests/support/seam.h"
 
 namespace velko {
@@ -22,54 +22,45 @@ namespace {
 
 using testing::SeamSwap;
 
-// What an operation did: "none", or the error it raised as "number: text".
-template <typename Op>
-std::string Raised(Op&& op) {
-  try {
-    op();
-    return "none";
-  } catch (const Error& e) {
-    return std::to_string(e.number()) + ": " + ToUtf8(e.description());
-  }
-}
-std::string SystemError(int code) { return std::to_string(code) + ": " + ToUtf8(GetErrorText(code)); }
-std::string ConnectError(int code) { return std::to_string(code) + ": Error connecting to remote registry"; }
+using Outcome = testing::Raised;
+using testing::RaisedBy;
+Outcome SystemError(int32_t code) { return {code, GetErrorText(code)}; }
+Outcome ConnectError(int32_t code) { return {code, u"Error connecting to remote registry"}; }
 
-// The fakes record what they were asked and hand out or close real handles, so
-// that every key and connection can be matched with its close.
-LSTATUS g_fail = 0;             // the code the failing call returns
-int g_query_calls = 0;          // RegQueryValueExW calls before the failing one
-std::wstring g_machine;         // what RegConnectRegistryW was given
-REGSAM g_rights = 0;            // what the last open or create asked for
-std::multiset<HKEY> g_open;     // handles handed out and not yet closed
+LSTATUS g_connect_fails = 0;  // what a connect returns instead of connecting, 0: connects
+LSTATUS g_open_fails = 0;     // the same for an open or a create
+int g_query_calls = 0;        // RegQueryValueExW calls that succeed before one fails
+std::wstring g_machine;       // what the last connect was given
+REGSAM g_rights = 0;          // what the last open or create asked for
+std::multiset<HKEY> g_open;   // handed out and not yet closed
 
-LSTATUS WINAPI RealConnect(LPCWSTR machine, HKEY root, PHKEY out) {
-  g_machine = machine ? machine : L"(null)";
-  // A key of this machine stands in for the remote root: a closable handle,
-  // where the local "connection" would be the predefined one.
-  const LSTATUS rc = ::RegOpenKeyExW(root, L"Software", 0, KEY_READ, out);
+LSTATUS Track(LSTATUS rc, PHKEY out) {
   if (rc == ERROR_SUCCESS) g_open.insert(*out);
   return rc;
 }
-LSTATUS WINAPI FailingConnect(LPCWSTR machine, HKEY, PHKEY) {
-  g_machine = machine;
-  return g_fail;
+LSTATUS WINAPI Connect(LPCWSTR machine, HKEY root, PHKEY out) {
+  g_machine = machine ? machine : L"(null)";
+  // A key of this machine stands in for the remote root: a handle that must be
+  // closed, where the local "connection" would be the predefined one.
+  const wchar_t* key = root == HKEY_USERS ? L".DEFAULT" : L"Software";
+  return g_connect_fails ? g_connect_fails : Track(::RegOpenKeyExW(root, key, 0, KEY_READ, out), out);
 }
-LSTATUS WINAPI FailingOpen(HKEY, LPCWSTR, DWORD, REGSAM rights, PHKEY) {
+LSTATUS WINAPI Open(HKEY base, LPCWSTR path, DWORD options, REGSAM rights, PHKEY out) {
   g_rights = rights;
-  return g_fail;
+  return g_open_fails ? g_open_fails : Track(::RegOpenKeyExW(base, path, options, rights, out), out);
 }
-LSTATUS WINAPI FailingCreate(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM rights, LPSECURITY_ATTRIBUTES, PHKEY,
-                             LPDWORD) {
+LSTATUS WINAPI Create(HKEY base, LPCWSTR path, DWORD reserved, LPWSTR type, DWORD options, REGSAM rights,
+                      LPSECURITY_ATTRIBUTES security, PHKEY out, LPDWORD disposition) {
   g_rights = rights;
-  return g_fail;
+  if (g_open_fails) return g_open_fails;
+  return Track(::RegCreateKeyExW(base, path, reserved, type, options, rights, security, out, disposition), out);
 }
-LSTATUS WINAPI CountedClose(HKEY key) {
+LSTATUS WINAPI Close(HKEY key) {
   if (auto it = g_open.find(key); it != g_open.end()) g_open.erase(it);
   return ::RegCloseKey(key);
 }
 LSTATUS WINAPI QueryFailingLater(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
-  if (g_query_calls-- == 0) return g_fail;
+  if (g_query_calls-- == 0) return ERROR_ACCESS_DENIED;
   return ::RegQueryValueExW(key, name, reserved, type, data, size);
 }
 LSTATUS WINAPI EnumStoppingAtOne(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPDWORD reserved, LPDWORD type,
@@ -81,53 +72,52 @@ LSTATUS WINAPI EnumStoppingAtOne(HKEY key, DWORD index, LPWSTR name, LPDWORD cha
 class RegSettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = u"Software\\VELKO tests\\" + FromUtf8(std::to_string(::GetCurrentProcessId()) + "\\" +
-                                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const std::string own = std::to_string(::GetCurrentProcessId()) + "\\" +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    path_ = u"Software\\VELKO tests\\" + std::u16string(own.begin(), own.end());
     settings_.SetPath(path_);
+    g_connect_fails = g_open_fails = 0;
   }
-  void TearDown() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, AsWide(path_)); }
-  // A value written past the object, with any type and bytes.
+  void TearDown() override {
+    EXPECT_TRUE(g_open.empty()) << g_open.size() << " keys or connections left open";
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, AsWide(path_));
+  }
+  // A value written past the object, with any type and bytes, and its type and size as read past it.
   void Raw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
     ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, AsWide(path_ + u"\\S"), name, type, data, size), ERROR_SUCCESS);
   }
-  DWORD RawSize(const wchar_t* name, DWORD* type) {
-    DWORD size = 0;
+  std::pair<DWORD, DWORD> RawTypeAndSize(const wchar_t* name) {
+    DWORD type = 0, size = 0;
     const LSTATUS rc = ::RegGetValueW(HKEY_CURRENT_USER, AsWide(path_ + u"\\S"), name, RRF_RT_ANY | RRF_NOEXPAND,
-                                      type, nullptr, &size);
-    return rc == ERROR_SUCCESS ? size : 0xdeadbeef;
+                                      &type, nullptr, &size);
+    return {rc == ERROR_SUCCESS ? type : 0xdeadbeef, size};
   }
+  SeamSwap<decltype(&::RegConnectRegistryW)> connect_{seams::RegConnectRegistryW, &Connect};
+  SeamSwap<decltype(&::RegOpenKeyExW)> open_{seams::RegOpenKeyExW, &Open};
+  SeamSwap<decltype(&::RegCreateKeyExW)> create_{seams::RegCreateKeyExW, &Create};
+  SeamSwap<decltype(&::RegCloseKey)> close_{seams::RegCloseKey, &Close};
   std::u16string path_;
   CRegSettings settings_;
 };
 
-TEST_F(RegSettingsTest, ANewObjectNamesTheCurrentUsersSoftwareKeyOnThisMachine) {
+TEST_F(RegSettingsTest, ValuesRoundTripWithTheirTypesAndSizesBelowTheCurrentUsersSoftwareKey) {
   const CRegSettings fresh;
   EXPECT_EQ(fresh.HKeyRoot(), static_cast<int32_t>(0x80000001u));
-  EXPECT_EQ(fresh.Path(), u"Software");
-  EXPECT_EQ(fresh.MachineName(), u"");
-}
-
-TEST_F(RegSettingsTest, ValuesRoundTripWithTheirTypesAndSizes) {
-  DWORD type = 0;
+  EXPECT_EQ(fresh.Path() + fresh.MachineName(), u"Software");
+  using TypeAndSize = std::pair<DWORD, DWORD>;
   EXPECT_TRUE(settings_.SaveString(u"S", u"name", u"text"));
-  EXPECT_EQ(RawSize(L"name", &type), 10u) << "four characters and the NUL";
-  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(RawTypeAndSize(L"name"), TypeAndSize(REG_SZ, 10)) << "four characters and the NUL";
   EXPECT_EQ(settings_.GetString(u"S", u"name", u"d"), u"text");
   EXPECT_TRUE(settings_.SaveString(u"S", u"*", u"unnamed"));
   EXPECT_EQ(settings_.GetString(u"S", u"", u"d"), u"unnamed") << "\"*\" and \"\" are the default value";
   EXPECT_TRUE(settings_.SaveDWord(u"S", u"n", -2));
-  EXPECT_EQ(RawSize(L"n", &type), 4u);
-  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(RawTypeAndSize(L"n"), TypeAndSize(REG_DWORD, 4));
   EXPECT_EQ(settings_.GetDWord(u"S", u"n", 7), -2);
   EXPECT_TRUE(settings_.SaveString(u"S", u"name", u""));
-  EXPECT_EQ(RawSize(L"name", &type), 0xdeadbeefu) << "an empty text deletes the value";
+  EXPECT_EQ(RawTypeAndSize(L"name").first, 0xdeadbeefu) << "an empty text deletes the value";
   EXPECT_TRUE(settings_.SaveString(u"S", u"name", u"")) << "a missing value is fine too";
-  EXPECT_TRUE(settings_.SaveString(u"", u"top", u"x"));
-  EXPECT_TRUE(settings_.SaveString(u"a\\b", u"deep", u"y"));
-  settings_.SetPath(path_ + u"\\a");
-  EXPECT_EQ(settings_.GetString(u"b", u"deep"), u"y");
-  settings_.SetPath(path_);
-  EXPECT_EQ(settings_.GetString(u"", u"top"), u"x");
+  settings_.SetPath(path_ + u"\\S");
+  EXPECT_EQ(settings_.GetString(u"", u"*"), u"unnamed") << "an empty Section is Path's own key";
 }
 
 TEST_F(RegSettingsTest, ReadsTakeAnyTypeAndGiveTheDefaultForWhatIsMissingOrTooLong) {
@@ -136,18 +126,16 @@ TEST_F(RegSettingsTest, ReadsTakeAnyTypeAndGiveTheDefaultForWhatIsMissingOrTooLo
     DWORD size;
     const char16_t* text;  // GetString's result
     int32_t number;        // GetDWord's result
-  } cases[] = {
-      {0, u"d", 7},          {1, u"", 0x61},       {2, u"", 0x61},         {3, u"", 0x00620061},
-      {4, u"a", 0x00620061}, {5, u"ab", 7}, {7, u"ab", 7},        {9, u"abcd", 7},
-  };
+  } cases[] = {{0, u"d", 7}, {1, u"", 0x61}, {2, u"", 0x61}, {3, u"", 0x00620061}, {4, u"a", 0x00620061},
+               {5, u"ab", 7}, {7, u"ab", 7}, {9, u"abcd", 7}};
   for (const Case& c : cases) {
     Raw(L"v", REG_BINARY, bytes, c.size);
     EXPECT_EQ(settings_.GetString(u"S", u"v", u"d"), c.text) << c.size << " bytes";
     EXPECT_EQ(settings_.GetDWord(u"S", u"v", 7), c.number) << c.size << " bytes";
   }
   EXPECT_EQ(settings_.GetString(u"S", u"absent", u"d"), u"d");
-  EXPECT_EQ(settings_.GetString(u"no such", u"v", u"d"), u"d");
-  EXPECT_EQ(settings_.GetDWord(u"no such", u"v", 9), 9);
+  EXPECT_EQ(settings_.GetString(u"no such", u"v"), u"");
+  EXPECT_EQ(settings_.GetDWord(u"no such", u"v"), 0) << "the default when the caller gives none";
 }
 
 TEST_F(RegSettingsTest, GetAllSettingsListsTheTextValuesAndEndsWhereTheEnumerationStops) {
@@ -156,9 +144,8 @@ TEST_F(RegSettingsTest, GetAllSettingsListsTheTextValuesAndEndsWhereTheEnumerati
   Raw(L"one", REG_SZ, L"1", 4);
   Raw(L"num", REG_DWORD, &number, 4);
   Raw(L"two", REG_SZ, L"22", 6);
-  SettingsTable all = settings_.GetAllSettings(u"S");
   std::set<std::pair<std::u16string, std::u16string>> rows;
-  for (const auto& row : all) rows.insert({row[0], row[1]});
+  for (const auto& row : settings_.GetAllSettings(u"S")) rows.insert({row[0], row[1]});
   EXPECT_EQ(rows, (std::set<std::pair<std::u16string, std::u16string>>{{u"one", u"1"}, {u"two", u"22"}}));
   SeamSwap stop(seams::RegEnumValueW, &EnumStoppingAtOne);
   EXPECT_LE(settings_.GetAllSettings(u"S").size(), 1u);
@@ -166,10 +153,10 @@ TEST_F(RegSettingsTest, GetAllSettingsListsTheTextValuesAndEndsWhereTheEnumerati
 
 TEST_F(RegSettingsTest, DeleteSettingRemovesAValueOrAKeyWithoutSubKeys) {
   EXPECT_TRUE(settings_.SaveString(u"S\\child", u"v", u"1"));
-  EXPECT_EQ(Raised([&] { (void)settings_.DeleteSetting(u"S\\child", u"absent"); }), SystemError(2));
+  EXPECT_EQ(RaisedBy([&] { (void)settings_.DeleteSetting(u"S\\child", u"absent"); }), SystemError(2));
   EXPECT_TRUE(settings_.DeleteSetting(u"S\\child", u"v"));
   EXPECT_EQ(settings_.GetString(u"S\\child", u"v", u"gone"), u"gone");
-  EXPECT_NE(Raised([&] { (void)settings_.DeleteSetting(u"S"); }), "none") << "S still has a sub-key";
+  EXPECT_NE(RaisedBy([&] { (void)settings_.DeleteSetting(u"S"); }), Outcome{}) << "S still has a sub-key";
   EXPECT_TRUE(settings_.DeleteSetting(u"S\\child"));
   EXPECT_FALSE(settings_.KeyExists(u"S\\child", u""));
   EXPECT_TRUE(settings_.KeyExists(u"S", u"anything"));
@@ -178,21 +165,9 @@ TEST_F(RegSettingsTest, DeleteSettingRemovesAValueOrAKeyWithoutSubKeys) {
   EXPECT_FALSE(settings_.DeleteSetting(u"S"));
 }
 
-TEST_F(RegSettingsTest, ARemoteNameCountsOnlyForTheMachineAndUsersRoots) {
-  settings_.SetMachineName(u"\\\\nowhere");
-  EXPECT_EQ(settings_.GetString(u"S", u"v", u"local"), u"local") << "HKEY_CURRENT_USER never connects";
-  settings_.SetHKeyRoot(CRegSettings::kHKeyLocalMachine);
-  // Wine refuses every name but the local computer's at once, with 53.
-  EXPECT_EQ(Raised([&] { (void)settings_.GetString(u"S", u"v"); }), ConnectError(ERROR_BAD_NETPATH));
-  EXPECT_FALSE(settings_.KeyExists(u"S", u""));
-  SeamSwap connect(seams::RegConnectRegistryW, &FailingConnect);
-  g_fail = ERROR_BAD_NETPATH;
-  (void)settings_.KeyExists(u"S", u"");
-  EXPECT_EQ(g_machine, L"\\\\nowhere") << "the name goes as stored";
-}
-
-// Every cell of the connect and open failures, remote and local, and every
-// handle closed before the error leaves.
+// Every cell of the connect and open failures, remote (HKEY_LOCAL_MACHINE and
+// HKEY_USERS with a machine name) and local (HKEY_CLASSES_ROOT and
+// HKEY_CURRENT_USER with one), and every handle closed before the error leaves.
 TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheConnectText) {
   enum Op { kGetString, kGetDWord, kSaveString, kSaveDWord, kKeyExists };
   // Per operation: the outcome of a failing connect, and of an open failing
@@ -200,34 +175,34 @@ TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheCo
   // C: the connect text, S: the system text, F: false.
   const char* kTable[] = {"CDCC" "DSS", "CDCS" "DSS", "CSCS" "SSS", "CCCC" "SSS", "FFFF" "FFF"};
   const LSTATUS kCodes[] = {ERROR_BAD_NETPATH, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_KEY_DELETED};
-  SeamSwap close(seams::RegCloseKey, &CountedClose);
-  SeamSwap open(seams::RegOpenKeyExW, &FailingOpen);
-  SeamSwap create(seams::RegCreateKeyExW, &FailingCreate);
   for (int op = kGetString; op <= kKeyExists; ++op) {
     for (int cell = 0; cell < 7; ++cell) {
       const bool remote = cell < 4;
-      const bool connect_fails = cell == 0;
-      g_fail = kCodes[remote ? cell : cell - 3];
-      SeamSwap connect(seams::RegConnectRegistryW, connect_fails ? &FailingConnect : &RealConnect);
-      settings_.SetHKeyRoot(remote ? CRegSettings::kHKeyLocalMachine : CRegSettings::kHKeyCurrentUser);
-      settings_.SetMachineName(remote ? u"far" : u"");
-      std::string result;
-      switch (op) {
-        case kGetString: result = Raised([&] { EXPECT_EQ(settings_.GetString(u"S", u"v", u"dflt"), u"dflt"); }); break;
-        case kGetDWord: result = Raised([&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 42), 42); }); break;
-        case kSaveString: result = Raised([&] { (void)settings_.SaveString(u"S", u"v", u"x"); }); break;
-        case kSaveDWord: result = Raised([&] { (void)settings_.SaveDWord(u"S", u"v", 1); }); break;
-        case kKeyExists: result = settings_.KeyExists(u"S", u"v") ? "true" : "none"; break;
-      }
+      const LSTATUS code = kCodes[remote ? cell : cell - 3];
+      g_connect_fails = cell == 0 ? code : 0;
+      g_open_fails = code;
+      g_rights = 0;
+      g_machine.clear();
+      const int32_t roots[] = {CRegSettings::kHKeyLocalMachine, CRegSettings::kHKeyUsers,
+                               CRegSettings::kHKeyClassesRoot, CRegSettings::kHKeyCurrentUser};
+      settings_.SetHKeyRoot(roots[(remote ? 0 : 2) + op % 2]);
+      settings_.SetMachineName(u"\\\\far");
+      const Outcome result = RaisedBy([&] {
+        switch (op) {
+          case kGetString: EXPECT_EQ(settings_.GetString(u"S", u"v", u"dflt"), u"dflt"); break;
+          case kGetDWord: EXPECT_EQ(settings_.GetDWord(u"S", u"v", 42), 42); break;
+          case kSaveString: (void)settings_.SaveString(u"S", u"v", u"x"); break;
+          case kSaveDWord: (void)settings_.SaveDWord(u"S", u"v", 1); break;
+          case kKeyExists: EXPECT_FALSE(settings_.KeyExists(u"S", u"v")); break;
+        }
+      });
       const char want = kTable[op][cell];
-      const std::string expected = want == 'C'   ? ConnectError(g_fail)
-                                   : want == 'S' ? SystemError(g_fail)
-                                                 : "none";
-      EXPECT_EQ(result, expected) << "operation " << op << ", cell " << cell;
+      EXPECT_EQ(result, want == 'C' ? ConnectError(code) : want == 'S' ? SystemError(code) : Outcome{})
+          << "operation " << op << ", cell " << cell;
       EXPECT_TRUE(g_open.empty()) << "a connection left open: operation " << op << ", cell " << cell;
-      if (!connect_fails) {
-        EXPECT_EQ(g_rights, static_cast<REGSAM>(op == kSaveString || op == kSaveDWord ? KEY_ALL_ACCESS : KEY_READ));
-      }
+      EXPECT_EQ(g_machine, remote ? L"\\\\far" : L"") << "the name goes as stored, and only for a remote root";
+      const bool writes = op == kSaveString || op == kSaveDWord;
+      EXPECT_EQ(g_rights, static_cast<REGSAM>(cell == 0 ? 0 : writes ? KEY_ALL_ACCESS : KEY_READ)) << op << ", " << cell;
     }
   }
 }
@@ -235,14 +210,12 @@ TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheCo
 TEST_F(RegSettingsTest, AFailingValueQueryRaisesTheFirstTimeAndReadsAsAbsentTheSecond) {
   Raw(L"v", REG_SZ, L"text", 10);
   SeamSwap query(seams::RegQueryValueExW, &QueryFailingLater);
-  g_fail = ERROR_ACCESS_DENIED;
   for (int earlier : {0, 1}) {
+    const Outcome want = earlier == 0 ? SystemError(5) : Outcome{};
     g_query_calls = earlier;
-    const std::string string_result = Raised([&] { EXPECT_EQ(settings_.GetString(u"S", u"v", u"d"), u"d"); });
+    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetString(u"S", u"v", u"d"), u"d"); }), want) << earlier;
     g_query_calls = earlier;
-    const std::string dword_result = Raised([&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 3), 3); });
-    EXPECT_EQ(string_result, earlier == 0 ? SystemError(5) : "none");
-    EXPECT_EQ(dword_result, earlier == 0 ? SystemError(5) : "none");
+    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 3), 3); }), want) << earlier;
   }
 }
 

@@ -25,16 +25,14 @@ const struct {
   const wchar_t* name;
   int id, kind;
   VARTYPE argument;
-} kMembers[] = {{L"ProductName", 1, kGet, VT_PTR}, {L"ProductName", 1, kPut, VT_BSTR},
-                {L"ProductVersion", 2, kGet, VT_PTR}, {L"ProductVersion", 2, kPut, VT_BSTR},
-                {L"Copyright", 3, kGet, VT_PTR}, {L"Copyright", 3, kPut, VT_BSTR},
-                {L"WebsiteHREF", 4, kGet, VT_PTR}, {L"WebsiteHREF", 4, kPut, VT_BSTR},
-                {L"ProductIcon", 5, kGet, VT_PTR}, {L"ProductIcon", 5, INVOKE_PROPERTYPUTREF, VT_PTR},
-                {L"ProductCompanyName", 6, kGet, VT_PTR}, {L"ProductCompanyName", 6, kPut, VT_BSTR},
-                {L"ProductCompanyAddress", 7, kGet, VT_PTR}, {L"ProductCompanyAddress", 7, kPut, VT_BSTR},
-                {L"AddURL", 8, kFunc, VT_BSTR}, {L"ClearURLS", 9, kFunc, VT_EMPTY},
-                {L"EULAPath", 10, kGet, VT_PTR}, {L"EULAPath", 10, kPut, VT_BSTR},
-                {L"ShowAboutBox", 11, kFunc, VT_PTR}};
+} kMembers[] = {
+    {L"ProductName", 1, kGet, VT_PTR}, {L"ProductName", 1, kPut, VT_BSTR}, {L"ProductVersion", 2, kGet, VT_PTR},
+    {L"ProductVersion", 2, kPut, VT_BSTR}, {L"Copyright", 3, kGet, VT_PTR}, {L"Copyright", 3, kPut, VT_BSTR},
+    {L"WebsiteHREF", 4, kGet, VT_PTR}, {L"WebsiteHREF", 4, kPut, VT_BSTR}, {L"ProductIcon", 5, kGet, VT_PTR},
+    {L"ProductIcon", 5, INVOKE_PROPERTYPUTREF, VT_PTR}, {L"ProductCompanyName", 6, kGet, VT_PTR},
+    {L"ProductCompanyName", 6, kPut, VT_BSTR}, {L"ProductCompanyAddress", 7, kGet, VT_PTR},
+    {L"ProductCompanyAddress", 7, kPut, VT_BSTR}, {L"AddURL", 8, kFunc, VT_BSTR}, {L"ClearURLS", 9, kFunc, VT_EMPTY},
+    {L"EULAPath", 10, kGet, VT_PTR}, {L"EULAPath", 10, kPut, VT_BSTR}, {L"ShowAboutBox", 11, kFunc, VT_PTR}};
 
 TEST(TypeLibrary, DescribesTheDualInterfaceInSlotOrder) {
   ComPtr<ITypeLib> lib;
@@ -58,9 +56,8 @@ TEST(TypeLibrary, DescribesTheDualInterfaceInSlotOrder) {
     UINT got = 0;
     vtable->GetNames(f->memid, name.put(), 1, &got);
     EXPECT_EQ(name.str(), kMembers[i].name) << "slot " << i;
-    EXPECT_EQ(f->invkind, kMembers[i].kind) << "slot " << i;
-    EXPECT_EQ(f->memid, kMembers[i].id) << "slot " << i;
-    EXPECT_EQ(f->cParams ? f->lprgelemdescParam[0].tdesc.vt : VARTYPE{VT_EMPTY}, kMembers[i].argument) << i;
+    EXPECT_EQ((std::vector<int>{f->invkind, f->memid, f->cParams ? f->lprgelemdescParam[0].tdesc.vt : VARTYPE{VT_EMPTY}}),
+              (std::vector<int>{kMembers[i].kind, kMembers[i].id, kMembers[i].argument})) << "slot " << i;
     vtable->ReleaseFuncDesc(f);
   }
 }
@@ -113,6 +110,9 @@ TEST_F(Dispatch, ArgumentsOfEachTypeCoerceOrAreATypeMismatch) {
   for (const auto& c : cases) EXPECT_EQ(Invoke(5, DISPATCH_PROPERTYPUTREF, {c.value}), DISP_E_TYPEMISMATCH);
   EXPECT_EQ((d_->AddRef(), d_->Release()), refs);
   EXPECT_EQ(Invoke(5, DISPATCH_PROPERTYPUTREF, {Of(VT_DISPATCH)}), S_OK) << "Nothing";
+  VARIANT icon = Of(VT_BSTR);
+  EXPECT_EQ(Invoke(5, DISPATCH_PROPERTYGET, {}, &icon), S_OK);
+  EXPECT_EQ(icon.vt, VT_DISPATCH) << "the icon reads as an object, Nothing included";
   ::SafeArrayDestroy(array.parray);
 }
 
@@ -120,8 +120,7 @@ TEST_F(Dispatch, WrongShapesOfCallAreRefusedWithTheirOwnCodes) {
   Bstr text(L"kept");
   VARIANT s = Of(VT_BSTR, reinterpret_cast<LONGLONG>(BSTR(text))), null_text = Of(VT_BSTR), result = Of(VT_EMPTY);
   ASSERT_EQ(Invoke(1, DISPATCH_PROPERTYPUT, {s}), S_OK);
-  EXPECT_EQ(Invoke(12345, DISPATCH_METHOD, {}, &result), DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(Invoke(-5, DISPATCH_METHOD, {}, &result), DISP_E_MEMBERNOTFOUND);
+  for (DISPID id : {-5, 0, 32, 12345}) EXPECT_EQ(Invoke(id, DISPATCH_METHOD, {}, &result), DISP_E_MEMBERNOTFOUND) << id;
   EXPECT_EQ(Invoke(9, DISPATCH_PROPERTYPUT, {s}), DISP_E_MEMBERNOTFOUND) << "a method is not a property";
   EXPECT_EQ(Invoke(8, DISPATCH_METHOD, {s}), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Invoke(8, DISPATCH_METHOD, {s, s, s}), DISP_E_BADPARAMCOUNT);

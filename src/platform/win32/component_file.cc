@@ -14,8 +14,8 @@ namespace {
 
 std::u16string FileVersion(const std::u16string& path) {
   DWORD ignored = 0;
+  // Without a version resource the size is 0, and the read below refuses it.
   const DWORD size = ::GetFileVersionInfoSizeW(AsWide(path), &ignored);
-  if (size == 0) return {};
   std::vector<BYTE> block(size);
   if (!::GetFileVersionInfoW(AsWide(path), 0, size, block.data())) return {};
   VS_FIXEDFILEINFO* fixed = nullptr;
