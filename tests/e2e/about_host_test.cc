@@ -1,8 +1,8 @@
 // ShowAboutBox from a C++ host of VELKO.dll, with the real box driven from a
 // second thread the way a user drives it: what it shows, where, in which font,
 // what its keys, buttons and link do, what a screen reader reads of it, and how
-// a failure reaches the host; and the help an object browser shows. Run in
-// the English locale (the test's environment sets it), at the screen's DPI.
+// a failure reaches the host. Run in the English locale (the test's environment
+// sets it), at the screen's DPI.
 // The host's thread waits in the modal loop while the driver checks, so the
 // checks of the driver's thread never run at the same time as the host's.
 #include <windows.h>
@@ -53,17 +53,16 @@ struct Reading {
 };
 Reading Read(HWND window) {
   Reading r;
-  EXPECT_EQ(::AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible), r.object.put_void()), S_OK);
   VARIANT self{}, v{};
   self.vt = VT_I4;  // CHILDID_SELF: the object itself
   Bstr s[3];
-  if (!r.object) return r;
-  if (r.object->get_accRole(self, &v) == S_OK && v.vt == VT_I4) r.role = v.lVal;
-  if (r.object->get_accState(self, &v) == S_OK && v.vt == VT_I4) r.state = v.lVal;
+  if (::AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible), r.object.put_void()) != S_OK)
+    return ADD_FAILURE() << "no accessible object", r;
+  r.role = r.object->get_accRole(self, &v) == S_OK && v.vt == VT_I4 ? v.lVal : 0;
+  r.state = r.object->get_accState(self, &v) == S_OK && v.vt == VT_I4 ? v.lVal : 0;
   r.object->get_accName(self, s[0].put()), r.object->get_accValue(self, s[1].put());
   r.object->get_accDefaultAction(self, s[2].put());
-  r.name = s[0].str(), r.value = s[1].str(), r.action = s[2].str();
-  return r;
+  return r.name = s[0].str(), r.value = s[1].str(), r.action = s[2].str(), r;
 }
 constexpr long kLinkStates = STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED;
 
@@ -232,21 +231,26 @@ TEST_F(AboutBox, KeysAndASecondShowing) {
   ::SetTimer(nullptr, 0, 1, ShowAgain);
   Show(o, [&](HWND box, const std::vector<HWND>& c) {
     EXPECT_TRUE(WaitUntil([] { return g_inner.hr != S_OK; }));
-    EmptyTheClipboard();
-    ::SetForegroundWindow(box);
-    ::keybd_event(VK_CONTROL, 0, 0, 0);
-    ::keybd_event('C', 0, 0, 0);
+    TakeClipboardText();
+    const DWORD before = ::GetClipboardSequenceNumber();
     std::wstring copied;
-    WaitUntil([&] { return !(copied = ClipboardText()).empty(); }, 5000);
+    // Wine may lose a key pressed while the foreground settles: pressed again then.
+    for (int attempt = 0; attempt < 3 && copied.empty(); ++attempt) {
+      if (attempt) ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0), ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+      WaitUntil([&] { return ::SetForegroundWindow(box), ::GetForegroundWindow() == box; }, 5000);
+      ::keybd_event(VK_CONTROL, 0, 0, 0);
+      ::keybd_event('C', 0, 0, 0);
+      WaitUntil([&] { return ::GetClipboardSequenceNumber() != before && !(copied = TakeClipboardText()).empty(); },
+                2000);
+    }
     EXPECT_TRUE(copied.starts_with(L"---------------------------\r\n" + LibraryText(2, L"Widget") + L"\r\n")) << copied;
     EXPECT_NE(copied.find(L"\r\nLanguage library: VELKORes1033.DLL\r\nUser locale: 1033\r\n"), std::wstring::npos);
-    EmptyTheClipboard();
     ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0);
     ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
     TypeKeys(box, {VK_ESCAPE});
     EXPECT_EQ(Tab(box), c[kVisitWebsite]);
     EXPECT_TRUE(::IsWindowVisible(box)) << "closed by Escape";
-    EXPECT_EQ(ClipboardText(), L"") << "copied again on key-up";
+    EXPECT_EQ(TakeClipboardText(), L"") << "copied again on key-up";
     ASSERT_EQ(Tab(box), c[kLink]);
     TypeKeys(box, {VK_RETURN});  // presses OK, also on the link
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000)) << "not closed by Enter";
@@ -260,26 +264,6 @@ TEST_F(AboutBox, KeysAndASecondShowing) {
   EXPECT_EQ(description.str(), L"Form already displayed; can't show modally");
   EXPECT_EQ(guid, IID__CProductInfo);
   g_inner.error = nullptr;
-}
-
-TEST(TypeLibrary, ObjectBrowsersShowAOneLineHelpStringForEveryMemberTheInterfaceAndTheClass) {
-  ComPtr<ITypeLib> library;
-  ASSERT_EQ(::LoadTypeLibEx((ProductFolder() + L"\\VELKO.dll").c_str(), REGKIND_NONE, library.put()), S_OK);
-  auto help = [&](const GUID& type, MEMBERID member = MEMBERID_NIL) {
-    ComPtr<ITypeInfo> info;
-    Bstr text;
-    if (SUCCEEDED(library->GetTypeInfoOfGuid(type, info.put())))
-      info->GetDocumentation(member, nullptr, text.put(), nullptr, nullptr);
-    EXPECT_TRUE(text.length() && text.str().find_first_of(L"\r\n") == std::wstring::npos) << member << ": " << text.str();
-    return text.str();
-  };
-  EXPECT_NE(help(CLSID_CProductInfo).find(L"resets the thread's product information"), std::wstring::npos);
-  help(IID__CProductInfo);
-  // Members by dispatch identifier, with what their help must tell.
-  const std::pair<MEMBERID, const wchar_t*> facts[] = {
-      {1, L"name"},    {2, L"version"}, {3, L"copyright"}, {4, L"web-site"}, {5, L"icon"},  {6, L"company's name"},
-      {7, L"address"}, {8, L"link"},    {9, L"links"},     {10, L"EULA"},    {11, L"returns False in every case"}};
-  for (const auto& [id, fact] : facts) EXPECT_NE(help(IID__CProductInfo, id).find(fact), std::wstring::npos) << id;
 }
 
 }  // namespace

@@ -75,11 +75,8 @@ inline bool WhileShown(const std::function<void()>& show, const std::function<vo
 inline std::wstring Text(HWND window) {
   // WM_GETTEXT rather than GetWindowTextW: the latter does not ask windows of
   // another process.
-  const LRESULT length = ::SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const LRESULT n = ::SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(n));
-  return text;
+  wchar_t text[512];
+  return std::wstring(text, ::SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text)));
 }
 
 // The child windows of `dialog` in z order, which is the order of creation.
@@ -138,33 +135,20 @@ inline void TypeKeys(HWND window, std::initializer_list<WORD> keys) {
   ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
 }
 
-// The clipboard opened by nobody in particular, retried while another program
-// has it open; nothing of it is read or changed when it stays closed.
-template <typename Use>
-inline bool WithClipboard(Use&& use) {
-  return WaitUntil(
-      [&] {
-        ScopedClipboard clipboard(nullptr);
-        if (clipboard.is_open()) use();
-        return clipboard.is_open();
-      },
-      2000);
-}
-
-inline void EmptyTheClipboard() {
-  WithClipboard([] { ::EmptyClipboard(); });
-}
-
-// The clipboard's CF_UNICODETEXT; empty when it holds none (or stays closed).
-inline std::wstring ClipboardText() {
+// The clipboard's CF_UNICODETEXT, taken: read, then the clipboard emptied; ""
+// when it holds none. Retried while another program has the clipboard open.
+inline std::wstring TakeClipboardText() {
   std::wstring text;
-  WithClipboard([&] {
-    HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+  WaitUntil([&] {
+    ScopedClipboard clipboard(nullptr);
+    if (!clipboard.is_open()) return false;
+    const HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
     if (const auto* chars = data ? static_cast<const wchar_t*>(::GlobalLock(data)) : nullptr) {
       text = chars;
       ::GlobalUnlock(data);
     }
-  });
+    return ::EmptyClipboard() != FALSE;
+  }, 2000);
   return text;
 }
 
