@@ -127,7 +127,24 @@ velko_fonts() {
   ) 9>"$WINEPREFIX.lock" >/dev/null 2>&1
 }
 
+# Programs that show windows take the display in turn (ctest runs the others
+# beside them): a box of another test would take the focus from keyboard input
+# or cover a screenshot. A test says so with VELKO_HOLD_DISPLAY=1 and holds the
+# display until it ends; package_test.sh holds it around its box only. The lock
+# is kept by a flock that is not the holder's child (wait would wait for it) and
+# ends with the holder or on release, so no Wine process started meanwhile
+# inherits it and keeps it.
+velko_hold_display() {
+  local ready; ready=$(mktemp -u); mkfifo "$ready"
+  (flock -o "/tmp/.velko-display${DISPLAY#:}.lock" sh -c \
+    "echo \$PPID >'$ready'; while kill -0 $$ \$PPID 2>/dev/null; do sleep 0.2; done" </dev/null >/dev/null 2>&1 &)
+  read -r VELKO_DISPLAY_HOLDER <"$ready"; rm -f "$ready"
+  export VELKO_HOLD_DISPLAY=held
+}
+velko_release_display() { kill "$VELKO_DISPLAY_HOLDER"; export VELKO_HOLD_DISPLAY=; }
+
 velko_display
 velko_prefix
 velko_window_manager
 velko_fonts
+[ "${VELKO_HOLD_DISPLAY:-}" != 1 ] || velko_hold_display
