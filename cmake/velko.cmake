@@ -12,6 +12,18 @@ function(velko_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELKO_TEST_BIN_DIR})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
+  velko_display_test(${name})
+endfunction()
+
+# The tests that show windows hold the display while they run, one at a time
+# (velko_hold_display in scripts/wine-env.sh, which also keeps the other
+# preset's ctest out); ctest -j runs the other tests beside them.
+set(VELKO_DISPLAY_TESTS soak_tests about_e2e_tests e2e_hosts e2e_about_languages)
+function(velko_display_test name)
+  if(name IN_LIST VELKO_DISPLAY_TESTS)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT VELKO_HOLD_DISPLAY=1)
+    set_property(TEST ${name} PROPERTY RESOURCE_LOCK display)
+  endif()
 endfunction()
 # Parsing <windows.h> and the standard library takes most of the time of every
 # compile; one precompiled header serves the product's targets and one, with

@@ -19,7 +19,7 @@ pkgs=(
   mingw-w64-tools
   wine wine64 libwine-dev
   xvfb x11-utils imagemagick xdotool
-  fonts-wqy-microhei fonts-wine fonts-dejavu-core fonts-lohit-deva fonts-tlwg-loma-ttf
+  fonts-wqy-microhei fonts-wine fonts-dejavu-core fonts-lohit-deva fonts-tlwg-loma-ttf python3-fonttools
   wixl osslsigncode openssl
 )
 

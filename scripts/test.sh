@@ -11,10 +11,11 @@ t0=$(date +%s)
 
 bash scripts/bootstrap.sh || { echo "test: bootstrap failed"; exit 1; }
 mkdir -p "$logs"
-. scripts/wine-env.sh
+# The prefixes (the shared one, and the pristine one the package tests copy) are made while the builds run.
+(. scripts/wine-env.sh && WINEPREFIX=$root/build/wine-pristine velko_prefix) >"$logs/prefixes.log" 2>&1 & prefixes=$!
 presets=(mingw-x64 mingw-x86)
 x86_targets=()
-if ! velko_wine32_present; then
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then  # as velko_wine32_present
   echo "NOTE: 32-bit Windows programs cannot run here: the x86 product is built, its tests are skipped."
   x86_targets=(--target VELKO velko_lang_libraries)
 fi
@@ -36,21 +37,25 @@ for p in "${build_failed[@]}"; do
 done
 echo "== built in $(( $(date +%s) - t0 )) s"
 
-# One Wine server for the whole run: each cold start costs seconds.
+wait "$prefixes"; . scripts/wine-env.sh
+# One Wine server for the whole run: each cold start costs seconds. Both presets'
+# tests run at once, and ctest -j runs each one's side by side, but for those that
+# show windows, which take the display in turn (velko_hold_display).
 wineserver -p </dev/null >/dev/null 2>&1
-passed=0; failed=${#build_failed[@]}; skipped=0; cases=0; case_failures=0
+passed=0; failed=${#build_failed[@]}; skipped=0; cases=0; case_failures=0; ran=()
 for p in "${presets[@]}"; do
   [[ " ${build_failed[*]} " == *" $p "* ]] && continue
   if [ "$p" = mingw-x86 ] && [ ${#x86_targets[@]} -gt 0 ]; then skipped=$((skipped + 1)); continue; fi
-  echo "== test $p"
-  xml="$root/build/$p/gtest-xml"
-  rm -rf "$xml"; mkdir -p "$xml"
-  GTEST_OUTPUT="xml:$(winepath -w "$xml")\\" ctest --preset "$p" 2>&1 | tee "$logs/ctest-$p.log" |
-    grep -E "Test +#|tests passed|SKIPPED|FAIL"
+  ran+=("$p"); xml="$root/build/$p/gtest-xml"; rm -rf "$xml"; mkdir -p "$xml"
+  GTEST_OUTPUT="xml:$(winepath -w "$xml")\\" ctest --preset "$p" -j4 >"$logs/ctest-$p.log" 2>&1 &
+done
+wait
+for p in "${ran[@]}"; do
+  echo "== test $p"; grep -E "Test +#|tests passed|SKIPPED|FAIL" "$logs/ctest-$p.log"
   passed=$((passed + $(grep -cE "Test +#[0-9]+: .* Passed" "$logs/ctest-$p.log")))
   skipped=$((skipped + $(grep -cE "Test +#[0-9]+: .*\*\*\*Skipped" "$logs/ctest-$p.log")))
   failed=$((failed + $(grep -cE "Test +#[0-9]+: .*\*\*\*(Failed|Timeout|Exception|Not Run)" "$logs/ctest-$p.log")))
-  for f in "$xml"/*.xml; do
+  for f in "$root/build/$p/gtest-xml"/*.xml; do
     [ -f "$f" ] || continue
     set -- $(grep -m1 -o '<testsuites tests="[0-9]*" failures="[0-9]*"' "$f" | grep -o '[0-9]*' | head -2)
     cases=$((cases + ${1:-0})); case_failures=$((case_failures + ${2:-0}))

@@ -88,30 +88,63 @@ velko_window_manager() {
 # into the prefix's Fonts folder, which Wine reads, they are back. Wine's Tahoma
 # stays out: it lacks Greek and Vietnamese, and Wine rewrites Tahoma's font links
 # whenever the code page changes. Tahoma (the dialogs' face, and through
-# "MS Shell Dlg" the title bar's) is instead DejaVu Sans: Latin, Greek, Cyrillic,
-# Arabic, Hebrew, linked as Windows links its faces to Lohit (Devanagari),
-# WenQuanYi Micro Hei (CJK) and Loma (Thai). The faces that Wine makes
-# "MS Shell Dlg" in other code pages take the same fonts. Wine 8 draws a linked
-# face's glyphs through DrawText's shaping for Devanagari and CJK, not for Thai.
+# "MS Shell Dlg" the title bar's) is instead "DejaVu Loma": DejaVu Sans (Latin,
+# Greek, Cyrillic, Arabic, Hebrew) with the Thai glyphs of Loma merged in by
+# dialog_face.py, made once per checkout in build/fonts. Wine 8 draws a linked
+# face's glyphs for Devanagari and CJK, but shapes Thai with the selected font's
+# own glyphs only. The face is linked, as Windows links its faces, to Lohit
+# (Devanagari) and WenQuanYi Micro Hei (CJK). The faces that Wine makes
+# "MS Shell Dlg" in other code pages take the same fonts.
 velko_fonts() {
-  [ -f "$WINEPREFIX/.velko-fonts-1" ] && return 0
-  local links='DejaVuSans.ttf,DejaVu Sans\0Lohit-Devanagari.ttf,Lohit Devanagari\0wqy-microhei.ttc,WenQuanYi Micro Hei\0Loma.ttf,Loma'
-  local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' f
-  local repl='HKCU\Software\Wine\Fonts\Replacements'
+  [ -f "$WINEPREFIX/.velko-fonts-2" ] && return 0
+  local faces=$VELKO_ROOT/build/fonts style f links
+  mkdir -p "$faces"
+  (
+    flock 8
+    for style in '' -Bold; do
+      [ -f "$faces/DejaVuLoma$style.ttf" ] || /usr/bin/python3 "$VELKO_ROOT/scripts/dialog_face.py" \
+        "/usr/share/fonts/truetype/dejavu/DejaVuSans$style.ttf" "/usr/share/fonts/truetype/tlwg/Loma$style.ttf" \
+        'DejaVu Loma' "$faces/DejaVuLoma$style.ttf" >/dev/null 2>&1
+    done
+  ) 8>"$faces.lock"
+  # REG_MULTI_SZ as the hex(7) of a registry file: UTF-16LE, each string ended by a NUL.
+  links=$(printf '%s\0' DejaVuLoma.ttf,'DejaVu Loma' Lohit-Devanagari.ttf,'Lohit Devanagari' \
+    wqy-microhei.ttc,'WenQuanYi Micro Hei' '' | iconv -t UTF-16LE | od -An -v -tx1 | xargs | tr ' ' ,)
   (
     flock 9
-    for f in /usr/share/wine/fonts/*; do
+    for f in /usr/share/wine/fonts/* "$faces"/*.ttf; do
       [[ $f == */tahoma* ]] || ln -sf "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
     done
-    for f in Tahoma 'Microsoft Sans Serif'; do velko_wine64 reg add "$repl" /v "$f" /d 'DejaVu Sans' /f; done
-    for f in 'MS UI Gothic' Gulim SimSun PMingLiU; do velko_wine64 reg add "$repl" /v "$f" /d 'WenQuanYi Micro Hei' /f; done
-    velko_wine64 reg add "$key" /v 'DejaVu Sans' /t REG_MULTI_SZ /d "$links" /f &&
-      velko_wine64 reg add "$key" /v 'DejaVu Sans Bold' /t REG_MULTI_SZ /d "$links" /f &&
-      touch "$WINEPREFIX/.velko-fonts-1"
+    {
+      printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n'
+      for f in Tahoma 'Microsoft Sans Serif'; do printf '"%s"="DejaVu Loma"\n' "$f"; done
+      for f in 'MS UI Gothic' Gulim SimSun PMingLiU; do printf '"%s"="WenQuanYi Micro Hei"\n' "$f"; done
+      printf '\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\n'
+      printf '"DejaVu Loma"=hex(7):%s\n"DejaVu Loma Bold"=hex(7):%s\n' "$links" "$links"
+    } | iconv -t UTF-16 >"$WINEPREFIX/drive_c/velko-fonts.reg"
+    velko_wine64 reg import 'C:\velko-fonts.reg' && touch "$WINEPREFIX/.velko-fonts-2"
+    rm -f "$WINEPREFIX/drive_c/velko-fonts.reg"
   ) 9>"$WINEPREFIX.lock" >/dev/null 2>&1
 }
+
+# Programs that show windows take the display in turn (ctest runs the others
+# beside them): a box of another test would take the focus from keyboard input
+# or cover a screenshot. A test says so with VELKO_HOLD_DISPLAY=1 and holds the
+# display until it ends; package_test.sh holds it around its box only. The lock
+# is kept by a flock that is not the holder's child (wait would wait for it) and
+# ends with the holder or on release, so no Wine process started meanwhile
+# inherits it and keeps it.
+velko_hold_display() {
+  local ready; ready=$(mktemp -u); mkfifo "$ready"
+  (flock -o "/tmp/.velko-display${DISPLAY#:}.lock" sh -c \
+    "echo \$PPID >'$ready'; while kill -0 $$ \$PPID 2>/dev/null; do sleep 0.2; done" </dev/null >/dev/null 2>&1 &)
+  read -r VELKO_DISPLAY_HOLDER <"$ready"; rm -f "$ready"
+  export VELKO_HOLD_DISPLAY=held
+}
+velko_release_display() { kill "$VELKO_DISPLAY_HOLDER"; export VELKO_HOLD_DISPLAY=; }
 
 velko_display
 velko_prefix
 velko_window_manager
 velko_fonts
+[ "${VELKO_HOLD_DISPLAY:-}" != 1 ] || velko_hold_display
