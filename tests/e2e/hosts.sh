@@ -15,6 +15,11 @@ arch=$1; build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/wine-env.sh"
 if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
+# A fresh prefix of its own (a copy of one booted and never run): the checks of
+# what registration leaves compare keys that tests running beside this one may touch.
+pristine="$root/build/wine-pristine"; WINEPREFIX="$pristine" velko_prefix
+export WINEPREFIX="$build/hosts-prefix"
+rm -rf "$WINEPREFIX"; cp -a "$pristine" "$WINEPREFIX"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 run() { env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null | tr -d '\r'; }
@@ -30,7 +35,6 @@ host=$(winepath -w "$root/tests/e2e/about_host.vbs" 2>/dev/null)
 version=$(sed -n 's/^#define VELKO_VERSION_COMMAS //p' "$build/src/component/gen/velko_version.h" | tr , .)
 rule=---------------------------
 
-run regsvr32 /s /u "$dll"  # the prefix is shared: start from no registration
 run regsvr32 /s "$dll" || fail "regsvr32"
 for k in "${keys[@]}"; do exists "HKCR\\$k" || fail "missing after registration: $k"; done
 run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /s | grep -qzE "REG_SZ    ${dll//\\/\\\\}
@@ -95,5 +99,7 @@ cp "$build"/bin/* "$build/examples/velko_host.exe" "$build/examples/velko_host.e
 rm "$app/velko_host.exe.manifest"
 [ "$(run "$app/velko_host.exe")" = "VELKO.CProductInfo is not available: 0x800401f3" ] || fail "host without manifest"
 
+wineserver -k
+[ "$failures" -eq 0 ] && rm -rf "$WINEPREFIX"
 echo "hosts ($arch): $failures failure(s)"
 [ "$failures" -eq 0 ]
