@@ -119,7 +119,7 @@ TEST_F(Dispatch, WrongShapesOfCallAreRefusedWithTheirOwnCodes) {
   Bstr text(L"kept");
   VARIANT s = Of(VT_BSTR, BSTR(text)), null_text = Of(VT_BSTR), result = Of(VT_EMPTY);
   ASSERT_EQ(Invoke(1, DISPATCH_PROPERTYPUT, {s}), S_OK);
-  for (DISPID id : {-5, 0, 32, 12345}) EXPECT_EQ(Invoke(id, DISPATCH_METHOD, {}, &result), DISP_E_MEMBERNOTFOUND) << id;
+  for (DISPID id : {-5, 0, 32, 12345}) EXPECT_EQ(Invoke(id, DISPATCH_METHOD, {s}, &result), DISP_E_MEMBERNOTFOUND) << id;
   EXPECT_EQ(Invoke(9, DISPATCH_PROPERTYPUT, {s}), DISP_E_MEMBERNOTFOUND) << "a method is not a property";
   EXPECT_EQ(Invoke(8, DISPATCH_METHOD, {s}), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Invoke(8, DISPATCH_METHOD, {s, s, s}), DISP_E_BADPARAMCOUNT);
