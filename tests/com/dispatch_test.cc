@@ -71,8 +71,7 @@ TEST(TypeLibrary, DescribesTheDualInterfaceInSlotOrder) {
 class Dispatch : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(Create()->QueryInterface(IID_IDispatch, d_.put_void()), S_OK); }
-  HRESULT Invoke(DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr,
-                 REFIID iid = IID_NULL) {
+  HRESULT Invoke(DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr, REFIID iid = IID_NULL) {
     DISPID put = DISPID_PROPERTYPUT;
     const UINT named = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF) ? 1 : 0;
     DISPPARAMS params = {args.data(), &put, static_cast<UINT>(args.size()), named};

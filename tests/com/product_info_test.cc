@@ -31,9 +31,7 @@ void Put(const ComPtr<_CProductInfo>& o, const std::wstring& text, Setter put = 
 
 ULONG Refs(IUnknown* p) { return p->AddRef(), p->Release(); }
 
-class ProductInfo : public ::testing::Test {
-  Apartment apartment_;
-};
+class ProductInfo : public ::testing::Test { Apartment apartment_; };
 
 // One record and one language library per thread: the objects of a thread share
 // them, each new object clears the record, the strings in it come back exactly
