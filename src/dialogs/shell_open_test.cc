@@ -25,16 +25,13 @@ HINSTANCE WINAPI Watch(HWND hwnd, LPCSTR verb, LPCSTR file, LPCSTR parameters, L
 TEST(ShellOpen, OpensWithTheOpenVerbAndPassesEmptyArgumentsAsNull) {
   testing::SeamSwap watch(seams::ShellExecuteA, &Watch);
   const std::string missing = "C:\\no such folder\\x.velko";
-  struct Case {
-    std::u16string_view file, parameters, directory;
-    int show;
-    std::string seen;
-  } cases[] = {
+  // ShellOpen's arguments, and what the shell is given.
+  const struct { std::u16string_view file, parameters, directory; int show; std::string seen; } cases[] = {
       {u"C:\\no such folder\\x.velko", u"", u"", 1, "0 \"open\" \"" + missing + "\" null null 1"},
       {u"C:\\no such folder\\x.velko", u"-a \u00e9", u"C:\\", 3, "0 \"open\" \"" + missing + "\" \"-a \xe9\" \"C:\\\" 3"},
       {u"", u"", u"", 1, "0 \"open\" \"\" null null 1"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const int32_t result = ShellOpen(nullptr, c.file, c.parameters, c.directory, c.show);
     EXPECT_EQ(g_seen, c.seen);
     EXPECT_LE(result, 32);

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
+#include "platform/text.h"
 #include "platform/win32/seams.h"
 #include "platform/win32/wide.h"
 #include "system/api_support.h"
@@ -20,10 +22,8 @@
 namespace velko {
 namespace {
 
-using testing::SeamSwap;
-
 using Outcome = testing::Raised;
-using testing::RaisedBy;
+using testing::RaisedBy, testing::SeamSwap;
 Outcome SystemError(int32_t code) { return {code, GetErrorText(code)}; }
 Outcome ConnectError(int32_t code) { return {code, u"Error connecting to remote registry"}; }
 
@@ -34,10 +34,7 @@ std::wstring g_machine;       // what the last connect was given
 REGSAM g_rights = 0;          // what the last open or create asked for
 std::multiset<HKEY> g_open;   // handed out and not yet closed
 
-LSTATUS Track(LSTATUS rc, PHKEY out) {
-  if (rc == ERROR_SUCCESS) g_open.insert(*out);
-  return rc;
-}
+LSTATUS Track(LSTATUS rc, PHKEY out) { return rc == ERROR_SUCCESS ? (g_open.insert(*out), rc) : rc; }
 LSTATUS WINAPI Connect(LPCWSTR machine, HKEY root, PHKEY out) {
   g_machine = machine ? machine : L"(null)";
   // A key of this machine stands in for the remote root: a handle that must be
@@ -60,21 +57,18 @@ LSTATUS WINAPI Close(HKEY key) {
   return ::RegCloseKey(key);
 }
 LSTATUS WINAPI QueryFailingLater(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
-  if (g_query_calls-- == 0) return ERROR_ACCESS_DENIED;
-  return ::RegQueryValueExW(key, name, reserved, type, data, size);
+  return g_query_calls-- == 0 ? ERROR_ACCESS_DENIED : ::RegQueryValueExW(key, name, reserved, type, data, size);
 }
 LSTATUS WINAPI EnumStoppingAtOne(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPDWORD reserved, LPDWORD type,
                                  LPBYTE data, LPDWORD bytes) {
-  if (index == 1) return ERROR_INVALID_HANDLE;
-  return ::RegEnumValueW(key, index, name, chars, reserved, type, data, bytes);
+  return index == 1 ? ERROR_INVALID_HANDLE : ::RegEnumValueW(key, index, name, chars, reserved, type, data, bytes);
 }
 
 class RegSettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string own = std::to_string(::GetCurrentProcessId()) + "\\" +
-                            ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    path_ = u"Software\\VELKO tests\\" + std::u16string(own.begin(), own.end());
+    path_ = u"Software\\VELKO tests\\" + FromUtf8(std::to_string(::GetCurrentProcessId()) + "\\" +
+                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
     settings_.SetPath(path_);
     g_connect_fails = g_open_fails = 0;
   }
@@ -86,7 +80,8 @@ class RegSettingsTest : public ::testing::Test {
   void Raw(const wchar_t* name, DWORD type, const void* data, DWORD size) {
     ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, AsWide(path_ + u"\\S"), name, type, data, size), ERROR_SUCCESS);
   }
-  std::pair<DWORD, DWORD> RawTypeAndSize(const wchar_t* name) {
+  using TypeAndSize = std::pair<DWORD, DWORD>;
+  TypeAndSize RawTypeAndSize(const wchar_t* name) {
     DWORD type = 0, size = 0;
     const LSTATUS rc = ::RegGetValueW(HKEY_CURRENT_USER, AsWide(path_ + u"\\S"), name, RRF_RT_ANY | RRF_NOEXPAND,
                                       &type, nullptr, &size);
@@ -100,11 +95,10 @@ class RegSettingsTest : public ::testing::Test {
   CRegSettings settings_;
 };
 
-TEST_F(RegSettingsTest, ValuesRoundTripWithTheirTypesAndSizesBelowTheCurrentUsersSoftwareKey) {
+TEST_F(RegSettingsTest, ValuesRoundTripWithTheirTypesAndSizesAndReadsTakeAnyTypeOrGiveTheDefault) {
   const CRegSettings fresh;
-  EXPECT_EQ(fresh.HKeyRoot(), static_cast<int32_t>(0x80000001u));
   EXPECT_EQ(fresh.Path() + fresh.MachineName(), u"Software");
-  using TypeAndSize = std::pair<DWORD, DWORD>;
+  EXPECT_EQ(fresh.HKeyRoot(), static_cast<int32_t>(0x80000001u));
   EXPECT_TRUE(settings_.SaveString(u"S", u"name", u"text"));
   EXPECT_EQ(RawTypeAndSize(L"name"), TypeAndSize(REG_SZ, 10)) << "four characters and the NUL";
   EXPECT_EQ(settings_.GetString(u"S", u"name", u"d"), u"text");
@@ -116,19 +110,13 @@ TEST_F(RegSettingsTest, ValuesRoundTripWithTheirTypesAndSizesBelowTheCurrentUser
   EXPECT_TRUE(settings_.SaveString(u"S", u"name", u""));
   EXPECT_EQ(RawTypeAndSize(L"name").first, 0xdeadbeefu) << "an empty text deletes the value";
   EXPECT_TRUE(settings_.SaveString(u"S", u"name", u"")) << "a missing value is fine too";
-  settings_.SetPath(path_ + u"\\S");
-  EXPECT_EQ(settings_.GetString(u"", u"*"), u"unnamed") << "an empty Section is Path's own key";
-}
-
-TEST_F(RegSettingsTest, ReadsTakeAnyTypeAndGiveTheDefaultForWhatIsMissingOrTooLong) {
+  // Reads take any type, and give the default for what is missing or too long.
   const char bytes[] = "a\0b\0c\0d\0e";
-  struct Case {
-    DWORD size;
-    const char16_t* text;  // GetString's result
-    int32_t number;        // GetDWord's result
-  } cases[] = {{0, u"d", 7}, {1, u"", 0x61}, {2, u"", 0x61}, {3, u"", 0x00620061}, {4, u"a", 0x00620061},
-               {5, u"ab", 7}, {7, u"ab", 7}, {9, u"abcd", 7}};
-  for (const Case& c : cases) {
+  // Bytes of the value, then what GetString and GetDWord make of them.
+  const struct { DWORD size; const char16_t* text; int32_t number; } cases[] = {
+      {0, u"d", 7}, {1, u"", 0x61}, {2, u"", 0x61}, {3, u"", 0x00620061}, {4, u"a", 0x00620061},
+      {5, u"ab", 7}, {7, u"ab", 7}, {9, u"abcd", 7}};
+  for (const auto& c : cases) {
     Raw(L"v", REG_BINARY, bytes, c.size);
     EXPECT_EQ(settings_.GetString(u"S", u"v", u"d"), c.text) << c.size << " bytes";
     EXPECT_EQ(settings_.GetDWord(u"S", u"v", 7), c.number) << c.size << " bytes";
@@ -136,74 +124,59 @@ TEST_F(RegSettingsTest, ReadsTakeAnyTypeAndGiveTheDefaultForWhatIsMissingOrTooLo
   EXPECT_EQ(settings_.GetString(u"S", u"absent", u"d"), u"d");
   EXPECT_EQ(settings_.GetString(u"no such", u"v"), u"");
   EXPECT_EQ(settings_.GetDWord(u"no such", u"v"), 0) << "the default when the caller gives none";
+  settings_.SetPath(path_ + u"\\S");
+  EXPECT_EQ(settings_.GetString(u"", u"*"), u"unnamed") << "an empty Section is Path's own key";
 }
 
-TEST_F(RegSettingsTest, GetAllSettingsListsTheTextValuesAndEndsWhereTheEnumerationStops) {
+// Both work on this machine only, whatever the object names.
+TEST_F(RegSettingsTest, GetAllSettingsListsTheTextValuesAndDeleteSettingRemovesAValueOrAKeyWithoutSubKeys) {
   EXPECT_TRUE(settings_.GetAllSettings(u"S").empty());
-  const DWORD number = 5;
   Raw(L"one", REG_SZ, L"1", 4);
-  Raw(L"num", REG_DWORD, &number, 4);
+  Raw(L"num", REG_DWORD, "\5\0\0\0", 4);
   Raw(L"two", REG_SZ, L"22", 6);
-  std::set<std::pair<std::u16string, std::u16string>> rows;
-  for (const auto& row : settings_.GetAllSettings(u"S")) rows.insert({row[0], row[1]});
-  EXPECT_EQ(rows, (std::set<std::pair<std::u16string, std::u16string>>{{u"one", u"1"}, {u"two", u"22"}}));
-  SeamSwap stop(seams::RegEnumValueW, &EnumStoppingAtOne);
+  std::set<std::u16string> rows;
+  for (const auto& row : settings_.GetAllSettings(u"S")) rows.insert(row[0] + u"=" + row[1]);
+  EXPECT_EQ(rows, (std::set<std::u16string>{u"one=1", u"two=22"}));
+  SeamSwap stop(seams::RegEnumValueW, &EnumStoppingAtOne);  // at the second value
   EXPECT_LE(settings_.GetAllSettings(u"S").size(), 1u);
-}
-
-TEST_F(RegSettingsTest, DeleteSettingRemovesAValueOrAKeyWithoutSubKeys) {
   EXPECT_TRUE(settings_.SaveString(u"S\\child", u"v", u"1"));
   EXPECT_EQ(RaisedBy([&] { (void)settings_.DeleteSetting(u"S\\child", u"absent"); }), SystemError(2));
-  EXPECT_TRUE(settings_.DeleteSetting(u"S\\child", u"v"));
-  EXPECT_EQ(settings_.GetString(u"S\\child", u"v", u"gone"), u"gone");
+  EXPECT_TRUE(settings_.DeleteSetting(u"S\\child", u"v") && settings_.GetString(u"S\\child", u"v", u"-") == u"-");
   EXPECT_NE(RaisedBy([&] { (void)settings_.DeleteSetting(u"S"); }), Outcome{}) << "S still has a sub-key";
   EXPECT_TRUE(settings_.DeleteSetting(u"S\\child"));
-  EXPECT_FALSE(settings_.KeyExists(u"S\\child", u""));
-  EXPECT_TRUE(settings_.KeyExists(u"S", u"anything"));
+  EXPECT_TRUE(!settings_.KeyExists(u"S\\child", u"") && settings_.KeyExists(u"S", u"anything"));
   settings_.SetPath(path_ + u"\\no such");
-  EXPECT_FALSE(settings_.DeleteSetting(u"S", u"v"));
-  EXPECT_FALSE(settings_.DeleteSetting(u"S"));
+  EXPECT_FALSE(settings_.DeleteSetting(u"S", u"v") || settings_.DeleteSetting(u"S"));
 }
 
 // Every cell of the connect and open failures, remote (HKEY_LOCAL_MACHINE and
 // HKEY_USERS with a machine name) and local (HKEY_CLASSES_ROOT and
 // HKEY_CURRENT_USER with one), and every handle closed before the error leaves.
 TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheConnectText) {
-  enum Op { kGetString, kGetDWord, kSaveString, kSaveDWord, kKeyExists };
   // Per operation: the outcome of a failing connect, and of an open failing
   // with 2, with 5 and with another code, remote then local. D: the default,
   // C: the connect text, S: the system text, F: false.
   const char* kTable[] = {"CDCC" "DSS", "CDCS" "DSS", "CSCS" "SSS", "CCCC" "SSS", "FFFF" "FFF"};
   const LSTATUS kCodes[] = {ERROR_BAD_NETPATH, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_KEY_DELETED};
-  for (int op = kGetString; op <= kKeyExists; ++op) {
-    for (int cell = 0; cell < 7; ++cell) {
-      const bool remote = cell < 4;
-      const LSTATUS code = kCodes[remote ? cell : cell - 3];
-      g_connect_fails = cell == 0 ? code : 0;
-      g_open_fails = code;
-      g_rights = 0;
-      g_machine.clear();
-      const int32_t roots[] = {CRegSettings::kHKeyLocalMachine, CRegSettings::kHKeyUsers,
-                               CRegSettings::kHKeyClassesRoot, CRegSettings::kHKeyCurrentUser};
-      settings_.SetHKeyRoot(roots[(remote ? 0 : 2) + op % 2]);
-      settings_.SetMachineName(u"\\\\far");
-      const Outcome result = RaisedBy([&] {
-        switch (op) {
-          case kGetString: EXPECT_EQ(settings_.GetString(u"S", u"v", u"dflt"), u"dflt"); break;
-          case kGetDWord: EXPECT_EQ(settings_.GetDWord(u"S", u"v", 42), 42); break;
-          case kSaveString: (void)settings_.SaveString(u"S", u"v", u"x"); break;
-          case kSaveDWord: (void)settings_.SaveDWord(u"S", u"v", 1); break;
-          case kKeyExists: EXPECT_FALSE(settings_.KeyExists(u"S", u"v")); break;
-        }
-      });
-      const char want = kTable[op][cell];
-      EXPECT_EQ(result, want == 'C' ? ConnectError(code) : want == 'S' ? SystemError(code) : Outcome{})
-          << "operation " << op << ", cell " << cell;
-      EXPECT_TRUE(g_open.empty()) << "a connection left open: operation " << op << ", cell " << cell;
-      EXPECT_EQ(g_machine, remote ? L"\\\\far" : L"") << "the name goes as stored, and only for a remote root";
-      const bool writes = op == kSaveString || op == kSaveDWord;
-      EXPECT_EQ(g_rights, static_cast<REGSAM>(cell == 0 ? 0 : writes ? KEY_ALL_ACCESS : KEY_READ)) << op << ", " << cell;
-    }
+  const int32_t kRoots[] = {CRegSettings::kHKeyLocalMachine, CRegSettings::kHKeyUsers, CRegSettings::kHKeyClassesRoot,
+                            CRegSettings::kHKeyCurrentUser};
+  const std::function<void()> kOperations[] = {
+      [&] { EXPECT_EQ(settings_.GetString(u"S", u"v", u"dflt"), u"dflt"); },
+      [&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 42), 42); }, [&] { (void)settings_.SaveString(u"S", u"v", u"x"); },
+      [&] { (void)settings_.SaveDWord(u"S", u"v", 1); }, [&] { EXPECT_FALSE(settings_.KeyExists(u"S", u"v")); }};
+  settings_.SetMachineName(u"\\\\far");
+  for (int op = 0; op < 5; ++op) for (int cell = 0; cell < 7; ++cell) {
+    const bool remote = cell < 4, writes = op == 2 || op == 3;
+    const LSTATUS code = kCodes[remote ? cell : cell - 3];
+    g_connect_fails = cell == 0 ? code : 0, g_open_fails = code;
+    g_rights = 0, g_machine.clear();
+    settings_.SetHKeyRoot(kRoots[(remote ? 0 : 2) + op % 2]);
+    const char want = kTable[op][cell];
+    const Outcome expected = want == 'C' ? ConnectError(code) : want == 'S' ? SystemError(code) : Outcome{};
+    EXPECT_EQ(RaisedBy(kOperations[op]), expected) << "operation " << op << ", cell " << cell;
+    EXPECT_TRUE(g_open.empty()) << "a connection left open: operation " << op << ", cell " << cell;
+    EXPECT_EQ(g_machine, remote ? L"\\\\far" : L"") << "the name goes as stored, and only for a remote root";
+    EXPECT_EQ(g_rights, static_cast<REGSAM>(cell == 0 ? 0 : writes ? KEY_ALL_ACCESS : KEY_READ)) << op << ", " << cell;
   }
 }
 

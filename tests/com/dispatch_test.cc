@@ -18,14 +18,11 @@ VARIANT Of(VARTYPE vt, LONGLONG value = 0) {
   v.llVal = value;
   return v;
 }
+VARIANT Of(VARTYPE vt, void* pointer) { return Of(vt, reinterpret_cast<LONGLONG>(pointer)); }
 
 // Slot order of _CProductInfo: name, DISPID, kind, type of the first parameter.
 constexpr int kGet = INVOKE_PROPERTYGET, kPut = INVOKE_PROPERTYPUT, kFunc = INVOKE_FUNC;
-const struct {
-  const wchar_t* name;
-  int id, kind;
-  VARTYPE argument;
-} kMembers[] = {
+const struct { const wchar_t* name; int id, kind; VARTYPE argument; } kMembers[] = {
     {L"ProductName", 1, kGet, VT_PTR}, {L"ProductName", 1, kPut, VT_BSTR}, {L"ProductVersion", 2, kGet, VT_PTR},
     {L"ProductVersion", 2, kPut, VT_BSTR}, {L"Copyright", 3, kGet, VT_PTR}, {L"Copyright", 3, kPut, VT_BSTR},
     {L"WebsiteHREF", 4, kGet, VT_PTR}, {L"WebsiteHREF", 4, kPut, VT_BSTR}, {L"ProductIcon", 5, kGet, VT_PTR},
@@ -37,25 +34,34 @@ const struct {
 TEST(TypeLibrary, DescribesTheDualInterfaceInSlotOrder) {
   ComPtr<ITypeLib> lib;
   ASSERT_EQ(::LoadTypeLibEx((ProductFolder() + L"\\VELKO.dll").c_str(), REGKIND_NONE, lib.put()), S_OK);
-  ComPtr<ITypeInfo> info, vtable;
+  // A type's or member's name and help string, which must be one line and not empty.
+  const auto describe = [](ITypeInfo* type, MEMBERID id) {
+    Bstr name, help;
+    EXPECT_EQ(type->GetDocumentation(id, name.put(), help.put(), nullptr, nullptr), S_OK);
+    EXPECT_TRUE(help.length() && !wcspbrk(help, L"\r\n")) << "help string of " << name.str() << ": " << help.str();
+    return std::pair(name.str(), help.str());
+  };
+  ComPtr<ITypeInfo> info, vtable, coclass;
   HREFTYPE vtable_ref = 0;
+  ASSERT_EQ(lib->GetTypeInfoOfGuid(CLSID_CProductInfo, coclass.put()), S_OK);
+  EXPECT_NE(describe(coclass.get(), MEMBERID_NIL).second.find(L"resets the thread's product information"),
+            std::wstring::npos);
   ASSERT_EQ(lib->GetTypeInfoOfGuid(IID__CProductInfo, info.put()), S_OK);
+  EXPECT_EQ(describe(info.get(), MEMBERID_NIL).first, L"_CProductInfo");
   ASSERT_EQ(info->GetRefTypeOfImplType(-1, &vtable_ref), S_OK);  // the dual interface's vtable view
   ASSERT_EQ(info->GetRefTypeInfo(vtable_ref, vtable.put()), S_OK);
   TYPEATTR* attr = nullptr;
   ASSERT_EQ(vtable->GetTypeAttr(&attr), S_OK);
   const WORD want = TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION;
-  EXPECT_EQ(attr->wTypeFlags & want, want);
-  const UINT count = attr->cFuncs;
+  const std::pair<WORD, size_t> flags_and_count(attr->wTypeFlags & want, attr->cFuncs);
   vtable->ReleaseTypeAttr(attr);
-  ASSERT_EQ(count, std::size(kMembers));
-  for (UINT i = 0; i < count; ++i) {
+  ASSERT_EQ(flags_and_count, std::pair(want, std::size(kMembers)));
+  for (UINT i = 0; i < std::size(kMembers); ++i) {
     FUNCDESC* f = nullptr;
     ASSERT_EQ(vtable->GetFuncDesc(i, &f), S_OK);
-    Bstr name;
-    UINT got = 0;
-    vtable->GetNames(f->memid, name.put(), 1, &got);
-    EXPECT_EQ(name.str(), kMembers[i].name) << "slot " << i;
+    const auto [name, help] = describe(vtable.get(), f->memid);
+    EXPECT_EQ(name, kMembers[i].name) << "slot " << i;
+    EXPECT_TRUE(f->memid != 11 || help.find(L"returns False in every case") != std::wstring::npos) << help;
     EXPECT_EQ((std::vector<int>{f->invkind, f->memid, f->cParams ? f->lprgelemdescParam[0].tdesc.vt : VARTYPE{VT_EMPTY}}),
               (std::vector<int>{kMembers[i].kind, kMembers[i].id, kMembers[i].argument})) << "slot " << i;
     vtable->ReleaseFuncDesc(f);
@@ -65,8 +71,7 @@ TEST(TypeLibrary, DescribesTheDualInterfaceInSlotOrder) {
 class Dispatch : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(Create()->QueryInterface(IID_IDispatch, d_.put_void()), S_OK); }
-  HRESULT Invoke(DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr,
-                 REFIID iid = IID_NULL) {
+  HRESULT Invoke(DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result = nullptr, REFIID iid = IID_NULL) {
     DISPID put = DISPID_PROPERTYPUT;
     const UINT named = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF) ? 1 : 0;
     DISPPARAMS params = {args.data(), &put, static_cast<UINT>(args.size()), named};
@@ -76,9 +81,8 @@ class Dispatch : public ::testing::Test {
     VARIANT result = Of(VT_I4);  // overwritten
     EXPECT_EQ(Invoke(id, DISPATCH_PROPERTYGET | DISPATCH_METHOD, {}, &result), S_OK);
     EXPECT_EQ(result.vt, VT_BSTR);
-    Bstr owned;
-    *owned.put() = result.bstrVal;
-    return owned.str();
+    const UniqueBstr owned(result.bstrVal);
+    return {owned.get(), ::SysStringLen(owned.get())};
   }
   Apartment apartment_;
   ComPtr<IDispatch> d_;
@@ -88,23 +92,17 @@ class Dispatch : public ::testing::Test {
 // that string; the rest is a type mismatch that changes nothing. The icon takes
 // a picture or nothing, and keeps no reference to anything else.
 TEST_F(Dispatch, ArgumentsOfEachTypeCoerceOrAreATypeMismatch) {
-  VARIANT array = Of(VT_ARRAY | VT_I4), self = Of(VT_DISPATCH), unknown = Of(VT_UNKNOWN);
-  array.parray = ::SafeArrayCreateVector(VT_I4, 0, 3);
-  self.pdispVal = d_.get();
-  unknown.punkVal = d_.get();
-  const struct {
-    VARIANT value;
-    const wchar_t* stored;  // nullptr: refused
-  } cases[] = {{Of(VT_I4, -42), L"-42"}, {Of(VT_BOOL, VARIANT_TRUE), L"-1"}, {Of(VT_EMPTY), L""},
-               {Of(VT_NULL), nullptr}, {Of(VT_ERROR, DISP_E_TYPEMISMATCH), nullptr}, {array, nullptr},
-               {self, nullptr}, {unknown, nullptr}};
-  for (DISPID id : {1, 2, 3, 4, 6, 7, 10}) {
-    for (const auto& c : cases) {
-      Bstr before(L"before");
-      EXPECT_EQ(Invoke(id, DISPATCH_PROPERTYPUT, {Of(VT_BSTR, reinterpret_cast<LONGLONG>(BSTR(before)))}), S_OK);
-      EXPECT_EQ(Invoke(id, DISPATCH_PROPERTYPUT, {c.value}), c.stored ? S_OK : DISP_E_TYPEMISMATCH) << id;
-      EXPECT_EQ(Get(id), c.stored ? c.stored : L"before") << "id " << id << ", vt " << c.value.vt;
-    }
+  VARIANT array = Of(VT_ARRAY | VT_I4, ::SafeArrayCreateVector(VT_I4, 0, 3));
+  // The argument, and the text stored for it (nullptr: refused).
+  const struct { VARIANT value; const wchar_t* stored; } cases[] = {
+      {Of(VT_I4, -42), L"-42"}, {Of(VT_BOOL, VARIANT_TRUE), L"-1"}, {Of(VT_EMPTY), L""}, {Of(VT_NULL), nullptr},
+      {Of(VT_ERROR, DISP_E_TYPEMISMATCH), nullptr}, {array, nullptr}, {Of(VT_DISPATCH, d_.get()), nullptr},
+      {Of(VT_UNKNOWN, d_.get()), nullptr}};
+  Bstr before(L"before");
+  for (DISPID id : {1, 2, 3, 4, 6, 7, 10}) for (const auto& c : cases) {
+    EXPECT_EQ(Invoke(id, DISPATCH_PROPERTYPUT, {Of(VT_BSTR, BSTR(before))}), S_OK);
+    EXPECT_EQ(Invoke(id, DISPATCH_PROPERTYPUT, {c.value}), c.stored ? S_OK : DISP_E_TYPEMISMATCH) << id;
+    EXPECT_EQ(Get(id), c.stored ? c.stored : L"before") << "id " << id << ", vt " << c.value.vt;
   }
   const ULONG refs = (d_->AddRef(), d_->Release());
   for (const auto& c : cases) EXPECT_EQ(Invoke(5, DISPATCH_PROPERTYPUTREF, {c.value}), DISP_E_TYPEMISMATCH);
@@ -118,17 +116,17 @@ TEST_F(Dispatch, ArgumentsOfEachTypeCoerceOrAreATypeMismatch) {
 
 TEST_F(Dispatch, WrongShapesOfCallAreRefusedWithTheirOwnCodes) {
   Bstr text(L"kept");
-  VARIANT s = Of(VT_BSTR, reinterpret_cast<LONGLONG>(BSTR(text))), null_text = Of(VT_BSTR), result = Of(VT_EMPTY);
+  VARIANT s = Of(VT_BSTR, BSTR(text)), null_text = Of(VT_BSTR), result = Of(VT_EMPTY);
   ASSERT_EQ(Invoke(1, DISPATCH_PROPERTYPUT, {s}), S_OK);
-  for (DISPID id : {-5, 0, 32, 12345}) EXPECT_EQ(Invoke(id, DISPATCH_METHOD, {}, &result), DISP_E_MEMBERNOTFOUND) << id;
+  for (DISPID id : {-5, 0, 32, 12345}) EXPECT_EQ(Invoke(id, DISPATCH_METHOD, {s}, &result), DISP_E_MEMBERNOTFOUND) << id;
   EXPECT_EQ(Invoke(9, DISPATCH_PROPERTYPUT, {s}), DISP_E_MEMBERNOTFOUND) << "a method is not a property";
   EXPECT_EQ(Invoke(8, DISPATCH_METHOD, {s}), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Invoke(8, DISPATCH_METHOD, {s, s, s}), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Invoke(1, DISPATCH_PROPERTYGET, {s}, &result), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Invoke(9, DISPATCH_METHOD, {s}), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Invoke(1, DISPATCH_PROPERTYGET, {}, &result, IID_IDispatch), DISP_E_UNKNOWNINTERFACE);
-  std::wstring known = L"eulapath", unknown = L"NoSuchMember";
-  LPOLESTR names[] = {known.data(), unknown.data()};
+  wchar_t known[] = L"eulapath", unknown[] = L"NoSuchMember";
+  LPOLESTR names[] = {known, unknown};
   DISPID id = 0;
   EXPECT_EQ(d_->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
   EXPECT_EQ(id, 10) << "names are case-insensitive";

@@ -31,80 +31,42 @@ void Put(const ComPtr<_CProductInfo>& o, const std::wstring& text, Setter put = 
 
 ULONG Refs(IUnknown* p) { return p->AddRef(), p->Release(); }
 
-ComPtr<IPictureDisp> Picture() {
-  PICTDESC desc = {sizeof(PICTDESC), PICTYPE_NONE, {}};
-  ComPtr<IPictureDisp> picture;
-  EXPECT_EQ(::OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, picture.put_void()), S_OK);
-  return picture;
-}
-
-class ProductInfo : public ::testing::Test {
-  Apartment apartment_;
-};
-
-TEST_F(ProductInfo, StringsStartEmptyAndRoundTripExactly) {
-  const std::wstring values[] = {L"Product 1.0", L"\u65E5\u672C \u00F1", std::wstring(L"a\0b", 3),
-                                 std::wstring(1, wchar_t(0xD800)) + L"z", std::wstring(1 << 20, L'x')};
-  auto object = Create();
-  for (const auto& [get, put] : kStrings) {
-    EXPECT_EQ(Get(object, get), L"");
-    for (const auto& v : values) {
-      Put(object, v, put);
-      EXPECT_EQ(Get(object, get), v) << "length " << v.size();
-    }
-    EXPECT_EQ((object.get()->*put)(nullptr), S_OK);  // a null BSTR is ""
-    EXPECT_EQ(Get(object, get), L"");
-    EXPECT_EQ((object.get()->*get)(nullptr), E_POINTER);
-  }
-}
+class ProductInfo : public ::testing::Test { Apartment apartment_; };
 
 // One record and one language library per thread: the objects of a thread share
-// them, each new object clears the record, and the library stays mapped while
-// an object of the thread lives.
-TEST_F(ProductInfo, EachThreadHasOneRecordThatEachNewObjectResetsAndOneLanguageLibrary) {
+// them, each new object clears the record, the strings in it come back exactly
+// as they were stored, and the library stays mapped while an object of the
+// thread lives.
+TEST_F(ProductInfo, EachThreadHasOneRecordOfExactStringsThatEachNewObjectResetsAndOneLanguageLibrary) {
+  const std::wstring values[] = {L"Product 1.0", L"\u65E5\u672C \u00F1", std::wstring(L"a\0b", 3),
+                                 std::wstring(1, wchar_t(0xD800)) + L"z", std::wstring(1 << 20, L'x')};
   ASSERT_EQ(MappedFilesNamed(L"VELKORes"), 0);
   auto first = Create();
   for (const auto& [get, put] : kStrings) Put(first, L"set", put);
   auto other = Create();
   for (const auto& [get, put] : kStrings) {
     EXPECT_EQ(Get(first, get), L"");
+    for (const auto& v : values) {
+      Put(other, v, put);
+      EXPECT_EQ(Get(first, get), v) << "length " << v.size();
+    }
+    EXPECT_EQ((other.get()->*put)(nullptr), S_OK);  // a null BSTR is ""
+    EXPECT_EQ(Get(first, get), L"");
+    EXPECT_EQ((first.get()->*get)(nullptr), E_POINTER);
     Put(other, L"via other", put);
-    EXPECT_EQ(Get(first, get), L"via other");
   }
-  std::wstring there_first, there_after;
-  int mapped_there = 0;
+  std::wstring there;  // the libraries mapped there and its record, which a Put there leaves ours alone
   std::thread([&] {
     Apartment apartment;
-    auto there = Create();
-    mapped_there = MappedFilesNamed(L"VELKORes");
-    there_first = Get(there);
-    Put(there, L"second thread");
-    there_after = Get(there);
+    auto object = Create();
+    there = std::to_wstring(MappedFilesNamed(L"VELKORes")) + L"|" + Get(object);
+    Put(object, L"second thread");
   }).join();
-  EXPECT_EQ(mapped_there, 2);
-  EXPECT_EQ(there_first + L"|" + there_after + L"|" + Get(first), L"|second thread|via other");
+  EXPECT_EQ(there + L"|" + Get(first), L"2||via other");
   first = nullptr;
   EXPECT_EQ(MappedFilesNamed(L"VELKORes"), 1) << "held while an object of the thread lives";
   other = nullptr;
   EXPECT_EQ(MappedFilesNamed(L"VELKORes"), 0);
-}
-
-TEST_F(ProductInfo, ProductIconHoldsOneReferenceUntilNothingOrANewObject) {
-  auto picture = Picture();
-  const ULONG base = Refs(picture.get());
-  auto object = Create();
-  ComPtr<IPictureDisp> back;
-  ASSERT_EQ(object->putref_ProductIcon(picture.get()), S_OK);
-  ASSERT_EQ(object->get_ProductIcon(back.put()), S_OK);
-  EXPECT_EQ(back.get(), picture.get());
-  EXPECT_EQ(Refs(picture.get()), base + 2) << "the object's and ours";
-  ASSERT_EQ(object->putref_ProductIcon(nullptr), S_OK);
-  ASSERT_EQ(object->get_ProductIcon(back.put()), S_OK);
-  EXPECT_FALSE(back);
-  EXPECT_EQ(Refs(picture.get()), base);
-  object->putref_ProductIcon(picture.get());
-  Create();
-  EXPECT_EQ(Refs(picture.get()), base) << "kept by a new object";
 }
 
 TEST_F(ProductInfo, FactoryAndUnloadFollowComRules) {
@@ -115,14 +77,15 @@ TEST_F(ProductInfo, FactoryAndUnloadFollowComRules) {
             CLASS_E_CLASSNOTAVAILABLE);
   auto object = Create();
   EXPECT_EQ(factory->CreateInstance(object.get(), IID_IUnknown, none.put_void()), CLASS_E_NOAGGREGATION);
-  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, none.put_void()), E_NOINTERFACE);
-  EXPECT_EQ(object->QueryInterface(IID_IPersist, none.put_void()), E_NOINTERFACE);
+  for (HRESULT hr : {factory->CreateInstance(nullptr, IID_IClassFactory, none.put_void()),
+                     object->QueryInterface(IID_IPersist, none.put_void()),
+                     factory->QueryInterface(IID_IPersist, none.put_void())})
+    EXPECT_EQ(hr, E_NOINTERFACE);
   EXPECT_FALSE(none);
   for (HRESULT hr : {factory->CreateInstance(nullptr, IID_IUnknown, nullptr), object->get_ProductIcon(nullptr),
                      object->QueryInterface(IID_IUnknown, nullptr),
-                     CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory, nullptr)}) {
+                     CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory, nullptr)})
     EXPECT_EQ(hr, E_POINTER);
-  }
   ComPtr<ISupportErrorInfo> errors;
   ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, errors.put_void()), S_OK);
   EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID__CProductInfo), S_OK);
@@ -142,10 +105,13 @@ TEST_F(ProductInfo, FactoryAndUnloadFollowComRules) {
   EXPECT_EQ(object->GetTypeInfo(0, 0, info.put()), S_OK) << "the type information dropped by the unload check";
 }
 
-// A host that unloads the DLL while threads still hold what it gave them: every
-// thread's record goes with the DLL, and so do their language libraries.
-TEST_F(ProductInfo, UnloadingTheDllReleasesWhatEveryThreadHeld) {
-  auto picture = Picture();
+// The icon is held once by the thread's record until Nothing or a new object
+// replaces it. A host that unloads the DLL while threads still hold what it
+// gave them gets every thread's record, icon and language library released.
+TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheDllsUnloadDropsIt) {
+  PICTDESC desc = {sizeof(PICTDESC), PICTYPE_NONE, {}};
+  ComPtr<IPictureDisp> picture;
+  ASSERT_EQ(::OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, picture.put_void()), S_OK);
   const ULONG base = Refs(picture.get());
   UniqueHandle parked(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), go(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::thread other([&] {
@@ -155,8 +121,21 @@ TEST_F(ProductInfo, UnloadingTheDllReleasesWhatEveryThreadHeld) {
     ::WaitForSingleObject(go.get(), INFINITE);
   });
   ::WaitForSingleObject(parked.get(), INFINITE);
-  Create()->putref_ProductIcon(picture.get());
-  EXPECT_EQ(Refs(picture.get()), base + 2);
+  auto object = Create();
+  ComPtr<IPictureDisp> back;
+  ASSERT_EQ(object->putref_ProductIcon(picture.get()), S_OK);
+  ASSERT_EQ(object->get_ProductIcon(back.put()), S_OK);
+  EXPECT_EQ(back.get(), picture.get());
+  EXPECT_EQ(Refs(picture.get()), base + 3) << "the two records' and ours";
+  ASSERT_EQ(object->putref_ProductIcon(nullptr), S_OK);
+  ASSERT_EQ(object->get_ProductIcon(back.put()), S_OK);
+  EXPECT_FALSE(back);
+  EXPECT_EQ(Refs(picture.get()), base + 1);
+  object->putref_ProductIcon(picture.get());
+  object = Create();
+  EXPECT_EQ(Refs(picture.get()), base + 1) << "dropped by a new object";
+  object->putref_ProductIcon(picture.get());
+  object = nullptr;  // the record keeps the icon; the objects must go before their code
   EXPECT_EQ(MappedFilesNamed(L"VELKORes"), 1);
   while (::GetModuleHandleW(L"VELKO.dll")) ::FreeLibrary(Velko());
   Velko() = nullptr;
@@ -168,8 +147,7 @@ TEST_F(ProductInfo, UnloadingTheDllReleasesWhatEveryThreadHeld) {
 
 TEST(ClientBstr, MoveAssignmentFreesTheOldStringAndSurvivesSelfMove) {
   client::Bstr kept(L"kept"), target(L"old!");
-  client::Bstr& alias = kept;
-  kept = std::move(alias);
+  kept = std::move(*&kept);
   const BSTR old = target;
   target = client::Bstr(L"new!");
   // The allocator hands a freed block out again among the next strings of its size.
