@@ -63,8 +63,8 @@ void ReadMembers(ITypeInfo* dispatch_view) {
   for (UINT i = 0; i < own; ++i) {
     FUNCDESC* f = nullptr;
     if (FAILED(vtable_view->GetFuncDesc(i, &f))) continue;
+    // A getter's one parameter is its [out, retval] result.
     const bool bstr_getter = f->invkind == INVOKE_PROPERTYGET && f->cParams == 1 &&
-                             (f->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FRETVAL) &&
                              f->lprgelemdescParam[0].tdesc.vt == VT_PTR &&
                              f->lprgelemdescParam[0].tdesc.lptdesc->vt == VT_BSTR;
     if (bstr_getter && InTables(f->memid))

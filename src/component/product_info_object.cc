@@ -35,9 +35,6 @@ class DispatchArguments {
   // The parameters to pass on; null with *failed_arg set when an object has no
   // IDispatch (a type mismatch for that argument).
   DISPPARAMS* Prepare(UINT* failed_arg) {
-    bool any = false;
-    for (UINT i = 0; i < params_->cArgs; ++i) any |= params_->rgvarg[i].vt == VT_UNKNOWN && params_->rgvarg[i].punkVal;
-    if (!any) return params_;
     args_.assign(params_->rgvarg, params_->rgvarg + params_->cArgs);
     for (UINT i = 0; i < args_.size(); ++i) {
       if (args_[i].vt != VT_UNKNOWN || !args_[i].punkVal) continue;

@@ -11,7 +11,7 @@ std::string ToAnsi(std::u16string_view text) {
   const int length = static_cast<int>(text.size());
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   const int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return {};
+  if (bytes == 0) return {};  // not convertible
   std::string out(static_cast<size_t>(bytes), '\0');
   ::WideCharToMultiByte(CP_ACP, 0, wide, length, out.data(), bytes, nullptr, nullptr);
   return out;

@@ -39,7 +39,7 @@ TEST(ShellOpen, OpensWithTheOpenVerbAndPassesEmptyArgumentsAsNull) {
                                                                              nullptr, nullptr, c.show))))
         << "the shell's own failure comes back unchanged";
   }
-  EXPECT_EQ(ToAnsi(u"\u00e9t\u00e9"), "\xe9t\xe9") << "code page 1252";
+  EXPECT_EQ(ToAnsi(u"\u00e9t\u00e9") + ToAnsi(u"x"), "\xe9t\xe9x") << "code page 1252";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "tests/com/com_host.h"
@@ -105,8 +106,8 @@ TEST_F(ProductInfo, FactoryAndUnloadFollowComRules) {
   EXPECT_EQ(object->GetTypeInfo(0, 0, info.put()), S_OK) << "the type information dropped by the unload check";
 }
 
-// The icon is held once by the thread's record until Nothing or a new object
-// replaces it. A host that unloads the DLL while threads still hold what it
+// The icon is held once by the thread's record until Nothing, a new object or
+// the thread's end replaces it. A host that unloads the DLL while threads still hold what it
 // gave them gets every thread's record, icon and language library released.
 TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheDllsUnloadDropsIt) {
   PICTDESC desc = {sizeof(PICTDESC), PICTYPE_NONE, {}};
@@ -121,6 +122,8 @@ TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheDllsUnloadDropsI
     ::WaitForSingleObject(go.get(), INFINITE);
   });
   ::WaitForSingleObject(parked.get(), INFINITE);
+  std::thread([&] { Apartment a; Create()->putref_ProductIcon(picture.get()); }).join();
+  EXPECT_EQ(Refs(picture.get()), base + 1) << "not dropped when its thread ended";
   auto object = Create();
   ComPtr<IPictureDisp> back;
   ASSERT_EQ(object->putref_ProductIcon(picture.get()), S_OK);
@@ -145,16 +148,17 @@ TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheDllsUnloadDropsI
   other.join();
 }
 
-TEST(ClientBstr, MoveAssignmentFreesTheOldStringAndSurvivesSelfMove) {
-  client::Bstr kept(L"kept"), target(L"old!");
+TEST(ClientBstr, MoveAssignmentAndPutFreeTheOldStringAndSelfMoveKeepsIt) {
+  client::Bstr kept(L"kept"), target(L"old!"), filled(L"put!");
   kept = std::move(*&kept);
-  const BSTR old = target;
+  const BSTR old[] = {target, filled};
   target = client::Bstr(L"new!");
-  // The allocator hands a freed block out again among the next strings of its size.
+  (void)filled.put();
+  // The allocator hands freed blocks out again among the next strings of their size.
   UniqueBstr reuse[8];
-  bool reused = false;
-  for (UniqueBstr& r : reuse) reused |= (r = UniqueBstr(::SysAllocString(L"same"))).get() == old;
-  EXPECT_TRUE(reused) << "the old string was not freed";
+  int reused = 0;
+  for (UniqueBstr& r : reuse) reused += std::count(old, old + 2, (r = UniqueBstr(::SysAllocString(L"same"))).get());
+  EXPECT_EQ(reused, 2) << "an old string was not freed";
   EXPECT_EQ(kept.str() + target.str(), L"keptnew!");
 }
 

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <tuple>
 
 #include "tests/com/com_host.h"
 #include "tests/support/dialog_driver.h"
@@ -94,10 +95,8 @@ class AboutBox : public ::testing::Test {
   }
   ComPtr<_CProductInfo> Product(const std::wstring& eula) {
     auto o = Create();
-    o->put_ProductName(Bstr(L"Widget"));
-    o->put_ProductVersion(Bstr(L"2.5"));
-    o->put_Copyright(Bstr(L"(c) Widget Makers"));
-    o->put_EULAPath(Bstr(eula));
+    o->put_ProductName(Bstr(L"Widget")), o->put_ProductVersion(Bstr(L"2.5"));
+    o->put_Copyright(Bstr(L"(c) Widget Makers")), o->put_EULAPath(Bstr(eula));
     return o;
   }
   Apartment apartment_;
@@ -122,19 +121,14 @@ TEST_F(AboutBox, ShowsTheProductWithTheLibrarysCaptionsInTheLocaleFontAtTheDesig
         EXPECT_EQ(Text(c[i]), texts[i]);
         EXPECT_EQ(::IsWindowVisible(c[i]) != FALSE, i != kViewEULA || eula);
         const RECT r = RectInParent(c[i]);
-        if (i != kViewEULA || eula) {  // alone in the row, the website button keeps its width
-          EXPECT_TRUE(Twips(r.left, kLayout[i][0], dpi));
-          EXPECT_TRUE(Twips(r.top, kLayout[i][1], dpi));
-          EXPECT_TRUE(Twips(r.right - r.left, kLayout[i][2], dpi));
-          EXPECT_TRUE(Twips(r.bottom - r.top, kLayout[i][3], dpi));
-        }
+        const LONG got[4] = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+        // Alone in the row, the website button keeps its width.
+        for (int k = 0; k < 4 && (i != kViewEULA || eula); ++k) EXPECT_TRUE(Twips(got[k], kLayout[i][k], dpi));
         // Tahoma 8 of the English locale everywhere; the name bold, the link underlined.
-        const LOGFONTW font = FontOf(c[i]);
-        EXPECT_STREQ(font.lfFaceName, L"Tahoma");
-        EXPECT_EQ(font.lfCharSet, DEFAULT_CHARSET);
-        EXPECT_EQ(font.lfHeight, -std::lround(8.0 * dpi / 72));
-        EXPECT_EQ(font.lfWeight, i == kProductName ? FW_BOLD : FW_NORMAL);
-        EXPECT_EQ(font.lfUnderline != 0, i == kLink);
+        const LOGFONTW f = FontOf(c[i]);
+        EXPECT_EQ(std::tuple(std::wstring(f.lfFaceName), f.lfCharSet, f.lfHeight, f.lfWeight, f.lfUnderline != 0),
+                  std::tuple(std::wstring(L"Tahoma"), BYTE{DEFAULT_CHARSET}, -std::lround(8.0 * dpi / 72),
+                             LONG{i == kProductName ? FW_BOLD : FW_NORMAL}, i == kLink));
         // The buttons are common controls 6 although this program has no manifest.
         const std::wstring window_class = RegisteredClassOf(c[i]);
         EXPECT_EQ(window_class.starts_with(L"6.") && window_class.ends_with(L"!Button"),
@@ -180,7 +174,7 @@ TEST_F(AboutBox, TheLinkAndBothButtonsReachTheShellAndLeaveTheBoxOpen) {
     EXPECT_EQ(Read(c[kOK]).name, L"OK") << "shown as " << Text(c[kOK]);
     EXPECT_EQ(Read(c[kCopyright]).name, Text(c[kCopyright]));
 
-    std::string commands[2];
+    std::wstring commands[2];
     ::SendMessageW(c[kLink], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
     EXPECT_TRUE(link.Ran(&commands[0]));
     VARIANT self{};
@@ -198,8 +192,8 @@ TEST_F(AboutBox, TheLinkAndBothButtonsReachTheShellAndLeaveTheBoxOpen) {
     Click(c[kViewEULA]);
     EXPECT_TRUE(eula.Ran(&commands[1]));
     EXPECT_TRUE(::IsWindowVisible(box)) << "closed by the link, a button, Escape or Space";
-    for (const std::string& command : commands) {  // the program alone, no parameters
-      EXPECT_EQ(command.find_first_not_of("\" ", command.find(".exe") + 4), std::string::npos) << command;
+    for (const std::wstring& command : commands) {  // the program alone, no parameters
+      EXPECT_EQ(command.find_first_not_of(L"\" ", command.find(L".exe") + 4), std::wstring::npos) << command;
     }
     // Left open: the host's thread must not close the box, return and wait for
     // this thread while this one still releases the reader's proxies.

@@ -20,12 +20,9 @@ namespace velko::forms::testing {
 // Polls `done` until it holds or `timeout_ms` passes; true when it held. Only a
 // bound against hanging: no test asserts on how long anything takes.
 inline bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms = 20000) {
-  const ULONGLONG end = ::GetTickCount64() + timeout_ms;
-  for (;;) {
-    if (done()) return true;
+  for (const ULONGLONG end = ::GetTickCount64() + timeout_ms; !done(); ::Sleep(10))
     if (::GetTickCount64() > end) return false;
-    ::Sleep(10);
-  }
+  return true;
 }
 
 inline std::wstring ClassOf(HWND window) {
@@ -53,22 +50,17 @@ inline bool WhileShown(const std::function<void()>& show, const std::function<vo
       ::EnumThreadWindows(thread_id, TakeVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
       return dialog != nullptr;
     });
-    appeared = dialog != nullptr;
-    if (!appeared) return;
+    if (!(appeared = dialog != nullptr)) return;
     script(dialog);
-    WaitUntil([&] {
-      if (!::IsWindow(dialog)) return true;
-      ::PostMessageW(dialog, WM_CLOSE, 0, 0);
-      return false;
-    });
+    WaitUntil([&] { return !::IsWindow(dialog) || (::PostMessageW(dialog, WM_CLOSE, 0, 0), false); });
   });
-  try {
+  {
+    struct Joined {
+      std::thread& thread;
+      ~Joined() { thread.join(); }  // also when `show` throws
+    } joined{driver};
     show();
-  } catch (...) {
-    driver.join();
-    throw;
   }
-  driver.join();
   return appeared;
 }
 
@@ -97,8 +89,8 @@ inline RECT RectInParent(HWND window) {
 // The font that `window` reports (WM_GETFONT), as its LOGFONT; all zero when none.
 inline LOGFONTW FontOf(HWND window) {
   LOGFONTW font{};
-  auto handle = reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
-  if (handle) ::GetObjectW(handle, sizeof font, &font);
+  if (auto handle = reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)))
+    ::GetObjectW(handle, sizeof font, &font);
   return font;
 }
 

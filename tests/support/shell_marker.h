@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tests/support/dialog_driver.h"
@@ -46,13 +47,15 @@ class MarkerCopy {
   const std::wstring& exe() const { return exe_; }
   // Waits for the program to have run, and takes its file, so that the next
   // start can be seen; false when it did not run within the bound.
-  bool Ran(std::string* command_line = nullptr) const {
+  bool Ran(std::wstring* command_line = nullptr) const {
     const std::wstring ran = exe_ + L".ran";
     if (!forms::testing::WaitUntil([&] { return ::GetFileAttributesW(ran.c_str()) != INVALID_FILE_ATTRIBUTES; }))
       return false;
-    std::string line;
-    std::getline(std::ifstream(std::filesystem::path(ran)), line);
-    if (command_line) *command_line = line;
+    if (command_line) {
+      std::ifstream in(std::filesystem::path(ran), std::ios::binary);
+      const std::string bytes(std::istreambuf_iterator<char>(in), {});
+      command_line->assign(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    }
     return ::DeleteFileW(ran.c_str());
   }
 
