@@ -86,16 +86,8 @@ int Wait(HWND box) {
 const char* const kNames[] = {"lblProductName", "lblCopyright", "cmdOK", "cmdVisitWebsite", "url1", "cmdViewEULA"};
 
 int Copy(HWND box) {
-  // Keys go to the foreground window, and only a change of the clipboard tells
-  // that the box copied: what it held before may be the same kind of text.
-  // Wine may lose keys typed while the foreground settles: typed again then.
-  const DWORD before = ::GetClipboardSequenceNumber();
-  std::wstring text;
-  for (int attempt = 0; attempt < 4 && text.empty(); ++attempt) {
-    WaitUntil([&] { return ::SetForegroundWindow(box), ::GetForegroundWindow() == box; }, 5000);
-    TypeKeys(box, {VK_CONTROL, 'C'});
-    WaitUntil([&] { return ::GetClipboardSequenceNumber() != before && !(text = TakeClipboardText()).empty(); }, 5000);
-  }
+  const std::wstring text = CopyWithCtrlC(box);
+  ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0), ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
   std::printf("%s", Utf8(text).c_str());
   return text.empty() ? 1 : 0;
 }

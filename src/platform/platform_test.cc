@@ -7,14 +7,12 @@
 #include <functional>
 #include <limits>
 
-#include "platform/component_file.h"
 #include "platform/forms.h"
 #include "platform/text.h"
 #include "platform/win32/own_module.h"
 #include "platform/win32/unique_handle.h"
 #include "tests/support/raised.h"
 #include "tests/support/shell_marker.h"
-#include "velko_version.h"
 
 namespace velko {
 namespace {
@@ -48,17 +46,6 @@ TEST(UniqueHandle, TakingANewValueOrMovingOneInClosesTheOldOne) {
   held = UniqueHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   EXPECT_FALSE(is_open(second)) << "a move into a holder that owns a handle";
   EXPECT_TRUE(is_open(held.get()));
-}
-
-TEST(ComponentFile, NamesTheFileThatHoldsTheCodeWithItsVersionAndArchitecture) {
-  // This program carries the project's version resource; its image header says what it is built for.
-  const auto* image = reinterpret_cast<const char*>(::GetModuleHandleW(nullptr));
-  const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-      image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
-  const platform::ComponentFileFacts facts = platform::ComponentFile();
-  EXPECT_EQ(facts.name, u"platform_tests.exe");
-  EXPECT_EQ(facts.version, u"" VELKO_VERSION u".0");
-  EXPECT_EQ(facts.architecture, headers->FileHeader.Machine == IMAGE_FILE_MACHINE_AMD64 ? u"x64" : u"x86");
 }
 
 TEST(Forms, SettersRefuseInvalidValuesWith380AndKeepTheOldOne) {

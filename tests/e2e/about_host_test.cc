@@ -225,18 +225,7 @@ TEST_F(AboutBox, KeysAndASecondShowing) {
   ::SetTimer(nullptr, 0, 1, ShowAgain);
   Show(o, [&](HWND box, const std::vector<HWND>& c) {
     EXPECT_TRUE(WaitUntil([] { return g_inner.hr != S_OK; }));
-    TakeClipboardText();
-    const DWORD before = ::GetClipboardSequenceNumber();
-    std::wstring copied;
-    // Wine may lose a key pressed while the foreground settles: pressed again then.
-    for (int attempt = 0; attempt < 3 && copied.empty(); ++attempt) {
-      if (attempt) ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0), ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
-      WaitUntil([&] { return ::SetForegroundWindow(box), ::GetForegroundWindow() == box; }, 5000);
-      ::keybd_event(VK_CONTROL, 0, 0, 0);
-      ::keybd_event('C', 0, 0, 0);
-      WaitUntil([&] { return ::GetClipboardSequenceNumber() != before && !(copied = TakeClipboardText()).empty(); },
-                2000);
-    }
+    const std::wstring copied = CopyWithCtrlC(box);
     EXPECT_TRUE(copied.starts_with(L"---------------------------\r\n" + LibraryText(2, L"Widget") + L"\r\n")) << copied;
     EXPECT_NE(copied.find(L"\r\nLanguage library: VELKORes1033.DLL\r\nUser locale: 1033\r\n"), std::wstring::npos);
     ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0);

@@ -144,6 +144,24 @@ inline std::wstring TakeClipboardText() {
   return text;
 }
 
+// Ctrl+C pressed in `box`, and the text it copied, taken from the clipboard
+// (empty when it copied nothing). The keys are left down. Only a change of the
+// clipboard tells that the box copied: what it held before may be the same
+// kind of text. Wine may lose keys pressed while the foreground settles: they
+// are pressed again then.
+inline std::wstring CopyWithCtrlC(HWND box) {
+  TakeClipboardText();
+  const DWORD before = ::GetClipboardSequenceNumber();
+  std::wstring text;
+  for (int attempt = 0; attempt < 4 && text.empty(); ++attempt) {
+    if (attempt) ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0), ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+    WaitUntil([&] { return ::SetForegroundWindow(box), ::GetForegroundWindow() == box; }, 5000);
+    ::keybd_event(VK_CONTROL, 0, 0, 0), ::keybd_event('C', 0, 0, 0);
+    WaitUntil([&] { return ::GetClipboardSequenceNumber() != before && !(text = TakeClipboardText()).empty(); }, 5000);
+  }
+  return text;
+}
+
 // The name that `window`'s class was registered under. Class atoms live in the
 // table of clipboard format names, which is how they can be read back; a class
 // of an activation context's assembly bears its version ("6.0.2600.2982!Button").
