@@ -83,6 +83,15 @@ int Wait(HWND box) {
   return 0;
 }
 
+// The name that `window`'s class was registered under. Class atoms live in the
+// table of clipboard format names, which is how they can be read back; a class
+// of an activation context's assembly bears its version ("6.0.2600.2982!Button").
+inline std::wstring RegisteredClassOf(HWND window) {
+  wchar_t name[128] = {};
+  ::GetClipboardFormatNameW(static_cast<UINT>(::GetClassLongPtrW(window, GCW_ATOM)), name, 128);
+  return name;
+}
+
 const char* const kNames[] = {"lblProductName", "lblCopyright", "cmdOK", "cmdVisitWebsite", "url1", "cmdViewEULA"};
 
 int Copy(HWND box) {

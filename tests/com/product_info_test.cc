@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <vector>
 
 #include "tests/com/com_host.h"
 
@@ -146,6 +147,18 @@ TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheDllsUnloadDropsI
   EXPECT_EQ(MappedFilesNamed(L"VELKORes"), 0);
   ::SetEvent(go.get());
   other.join();
+  // The DLL's thread-local slot goes with it: as many are free after it came and went.
+  const auto free_slots = [] {
+    std::vector<DWORD> taken;
+    for (DWORD slot; (slot = ::TlsAlloc()) != TLS_OUT_OF_INDEXES;) taken.push_back(slot);
+    for (DWORD slot : taken) ::TlsFree(slot);
+    return taken.size();
+  };
+  const size_t free_before = free_slots();
+  Create();
+  while (::GetModuleHandleW(L"VELKO.dll")) ::FreeLibrary(Velko());
+  Velko() = nullptr;
+  EXPECT_EQ(free_slots(), free_before);
 }
 
 TEST(ClientBstr, MoveAssignmentAndPutFreeTheOldStringAndSelfMoveKeepsIt) {

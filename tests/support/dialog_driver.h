@@ -162,13 +162,4 @@ inline std::wstring CopyWithCtrlC(HWND box) {
   return text;
 }
 
-// The name that `window`'s class was registered under. Class atoms live in the
-// table of clipboard format names, which is how they can be read back; a class
-// of an activation context's assembly bears its version ("6.0.2600.2982!Button").
-inline std::wstring RegisteredClassOf(HWND window) {
-  wchar_t name[128] = {};
-  ::GetClipboardFormatNameW(static_cast<UINT>(::GetClassLongPtrW(window, GCW_ATOM)), name, 128);
-  return name;
-}
-
 }  // namespace velko::forms::testing

@@ -31,7 +31,7 @@ class MarkerCopy {
     ::CreateDirectoryW(folder_.c_str(), nullptr);
     exe_ = folder_ + L"\\" + name;
     ::DeleteFileW((exe_ + L".ran").c_str());
-    copied_ = ::CopyFileW((TestProgramFolder() + L"\\shell_marker.exe").c_str(), exe_.c_str(), FALSE);
+    ::CopyFileW((TestProgramFolder() + L"\\shell_marker.exe").c_str(), exe_.c_str(), FALSE);
   }
   ~MarkerCopy() {
     // The started program may still be on its way out and hold its file.
@@ -43,7 +43,6 @@ class MarkerCopy {
   MarkerCopy(const MarkerCopy&) = delete;
   MarkerCopy& operator=(const MarkerCopy&) = delete;
 
-  bool copied() const { return copied_; }
   const std::wstring& exe() const { return exe_; }
   // Waits for the program to have run, and takes its file, so that the next
   // start can be seen; false when it did not run within the bound.
@@ -62,7 +61,6 @@ class MarkerCopy {
  private:
   std::wstring folder_;
   std::wstring exe_;
-  bool copied_ = false;
 };
 
 }  // namespace velko::testing
