@@ -11,6 +11,7 @@
 
 #include "platform/win32/unique_handle.h"
 #include "tests/support/process_probe.h"
+#include "tests/support/shell_marker.h"
 #include "velko_client.h"
 
 namespace velko::testing {
@@ -19,10 +20,8 @@ using client::Bstr;
 
 // build/<preset>/bin/ seen from build/<preset>/tests/.
 inline std::wstring ProductFolder() {
-  wchar_t path[MAX_PATH];
-  std::wstring folder(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
-  folder.resize(folder.find_last_of(L'\\'));
-  return folder.substr(0, folder.find_last_of(L'\\')) + L"\\bin";
+  const std::wstring tests = TestProgramFolder();
+  return tests.substr(0, tests.find_last_of(L'\\')) + L"\\bin";
 }
 
 // One single-threaded apartment for the calling thread while it lives.

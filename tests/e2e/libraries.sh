@@ -10,7 +10,14 @@ tools=$([ "$arch" = x86 ] && echo i686 || echo x86_64)-w64-mingw32
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-listed=$(grep -E '^[0-9]' "$root/src/localization/translations/locales.tsv")
+tr=$root/src/localization/translations
+listed=$(grep -E '^[0-9]' "$tr/locales.tsv")
+# The list is what its generator writes from the language files and the system's
+# locale table (one table for both architectures).
+t=$(mktemp -d) && cp "$tr"/*.po "$t"
+[ "$arch" = x86 ] || (cd "$t" && "$root/scripts/wine-run.sh" x64 "$2/src/localization/list_locales.exe" &&
+  cmp -s locales.tsv "$tr/locales.tsv") || fail "list_locales.exe does not write the committed locales.tsv"
+rm -rf "$t"
 [ "$(cut -f1 <<<"$listed" | sort -n)" = "$(ls "$bin" | sed -n 's/^VELKORes\([0-9]*\)\.DLL$/\1/p' | sort -n)" ] ||
   fail "the VELKORes<LCID>.DLL files in bin are not the locales of locales.tsv"
 # One objdump for all of them: a process costs more than the check.
