@@ -32,7 +32,7 @@ TEST(Text, StripAtNullOverflowsLikeA16BitCounterPastPosition32767) {
       {u"%1 and %1", u"X and X"}, {u"%%11", u"%X1"}, {u"%10", u"X0"}, {u"none", u"none"}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(ReplaceAll(text, u"%1", u"X"), expected);
   EXPECT_EQ(ReplaceAll(u"%1", u"%1", u"%1%1"), u"%1%1") << "inserted text is not searched again";
-  EXPECT_EQ(FromUtf8("A\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80"), u"A\u00E9\u65E5\U0001F600");
+  EXPECT_EQ(FromUtf8("A\xC3\xA9\xE6\x97\xA5\xF4\x8F\xBF\xBF"), u"A\u00E9\u65E5\U0010FFFF");
   EXPECT_EQ(FromUtf8("\x80" "a\xE6\x97"), u"\uFFFDa\uFFFD") << "no lead byte, then a sequence cut off";
 }
 

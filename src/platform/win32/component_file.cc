@@ -20,8 +20,7 @@ std::u16string FileVersion(const std::u16string& path) {
   if (!::GetFileVersionInfoW(AsWide(path), 0, size, block.data())) return {};
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
-  if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
-      length < sizeof *fixed)
+  if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || length < sizeof *fixed)
     return {};
   const DWORD parts[] = {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
                          HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
