@@ -126,6 +126,8 @@ TEST_F(RegSettingsTest, ValuesRoundTripWithTheirTypesAndSizesAndReadsTakeAnyType
   EXPECT_EQ(settings_.GetDWord(u"no such", u"v"), 0) << "the default when the caller gives none";
   settings_.SetPath(path_ + u"\\S");
   EXPECT_EQ(settings_.GetString(u"", u"*"), u"unnamed") << "an empty Section is Path's own key";
+  settings_.SetHKeyRoot(CRegSettings::kHKeyClassesRoot), settings_.SetPath(u"CLSID");
+  EXPECT_TRUE(settings_.KeyExists(u"", u"")) << "HKEY_CLASSES_ROOT\\CLSID";
 }
 
 // Both work on this machine only, whatever the object names.

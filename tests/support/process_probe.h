@@ -2,10 +2,25 @@
 // component's own counters.
 #pragma once
 
+#include <windows.h>
+#include <psapi.h>
+
+#include <cwchar>
+
 namespace velko::testing {
 
 // Number of files mapped into this process (images and data files) whose
 // device path contains `part`.
-int MappedFilesNamed(const wchar_t* part);
+inline int MappedFilesNamed(const wchar_t* part) {
+  int count = 0;
+  MEMORY_BASIC_INFORMATION info;
+  wchar_t name[MAX_PATH * 2];
+  for (char* p = nullptr; ::VirtualQuery(p, &info, sizeof info) == sizeof info;
+       p = static_cast<char*>(info.BaseAddress) + info.RegionSize)
+    count += info.State == MEM_COMMIT && info.AllocationBase == info.BaseAddress &&
+             (info.Type == MEM_MAPPED || info.Type == MEM_IMAGE) &&
+             ::GetMappedFileNameW(::GetCurrentProcess(), info.BaseAddress, name, MAX_PATH * 2) && std::wcsstr(name, part);
+  return count;
+}
 
 }  // namespace velko::testing

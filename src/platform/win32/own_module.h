@@ -22,8 +22,7 @@ inline std::u16string ModulePath(HMODULE module) {
   std::u16string path(MAX_PATH, u'\0');
   for (;;) {
     const DWORD n = ::GetModuleFileNameW(module, AsWide(path.data()), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
+    if (n < path.size()) {  // 0 too: nothing to be had
       path.resize(n);
       return path;
     }
