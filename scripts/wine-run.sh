@@ -27,6 +27,10 @@ out=$(mktemp); err=$(mktemp)
 "${loader[@]}" "$@" >"$out" 2>"$err"
 rc=$?
 cat "$out"; cat "$err" >&2
+# A crash fails the run whatever exit code Wine's debugger leaves (now and then 0).
+if grep -q '^wine: Unhandled' "$err" && [ "$rc" -eq 0 ]; then
+  echo "FAILED: the program crashed" >&2; rc=1
+fi
 if grep -q ':warn:heap:' "$err"; then
   echo "FAILED: Wine's heap checker reported the warnings above" >&2
   [ "$rc" -eq 0 ] && rc=1
