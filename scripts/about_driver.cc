@@ -48,7 +48,7 @@ std::string Utf8(const std::wstring& text) {
 // The About box: a visible dialog whose children are, in order, two labels, two
 // buttons, the link label and the EULA button.
 bool IsAboutBox(HWND window) {
-  if (ClassOf(window) != L"#32770" || !::IsWindowVisible(window)) return false;
+  if (!IsShownDialog(window)) return false;
   const std::vector<HWND> children = Children(window);
   const wchar_t* expected[] = {L"Static", L"Static", L"Button", L"Button", L"Static", L"Button"};
   if (children.size() != std::size(expected)) return false;

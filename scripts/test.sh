@@ -12,10 +12,11 @@ t0=$(date +%s)
 bash scripts/bootstrap.sh || { echo "test: bootstrap failed"; exit 1; }
 mkdir -p "$logs"
 # The prefixes (the shared one, and the pristine one the package tests copy) are made while the builds run.
-(. scripts/wine-env.sh && WINEPREFIX=$root/build/wine-pristine velko_prefix) >"$logs/prefixes.log" 2>&1 & prefixes=$!
+(. scripts/wine-env.sh && WINEPREFIX=$velko_pristine velko_prefix) >"$logs/prefixes.log" 2>&1 & prefixes=$!
+VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
 presets=(mingw-x64 mingw-x86)
 x86_targets=()
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then  # as velko_wine32_present
+if ! velko_wine32_present; then
   echo "NOTE: 32-bit Windows programs cannot run here: the x86 product is built, its tests are skipped."
   x86_targets=(--target VELKO velko_lang_libraries)
 fi

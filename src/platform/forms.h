@@ -174,6 +174,7 @@ class Label final : public Control {
   // label, which shows a link whenever its caption is not empty.
   Label(std::string name, ControlDesign design, bool use_mnemonic = true, bool link = false);
   bool UseMnemonic() const { return use_mnemonic_; }
+  bool IsLinkLabel() const { return link_; }
   // Whether the label shows a link now: a link label with a caption. Such a
   // label is a tab stop; its link opens on a double-click, on Space while it
   // has the focus and on assistive technology's default action, all three

@@ -37,7 +37,7 @@ std::vector<SIZE_T> Sample() {
 }
 
 BOOL CALLBACK CloseShownBox(HWND window, LPARAM) {
-  if (forms::testing::ClassOf(window) == L"#32770" && ::IsWindowVisible(window)) {
+  if (forms::testing::IsShownDialog(window)) {
     // Painted first, as a user sees it: a button's first paint loads the theme's helpers.
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     ::PostMessageW(window, WM_CLOSE, 0, 0);

@@ -17,9 +17,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
 # A fresh prefix of its own (a copy of one booted and never run): the checks of
 # what registration leaves compare keys that tests running beside this one may touch.
-pristine="$root/build/wine-pristine"; WINEPREFIX="$pristine" velko_prefix
-export WINEPREFIX="$build/hosts-prefix"
-rm -rf "$WINEPREFIX"; cp -a "$pristine" "$WINEPREFIX"
+velko_fresh_prefix "$build/hosts-prefix" && export WINEPREFIX="$build/hosts-prefix"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 run() { env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null | tr -d '\r'; }

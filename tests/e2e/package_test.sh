@@ -41,11 +41,8 @@ if [ "$arch" = x86 ] && ! velko_wine32_present; then
   echo "SKIPPED: wine32 does not run here; the x86 packages were checked without Wine: $failures failure(s)"
   [ "$failures" -eq 0 ] && exit 77 || exit 1
 fi
-# Fresh prefixes are copies of one that was booted (wineboot -i, once) and never run.
-pristine="$root/build/wine-pristine"; WINEPREFIX="$pristine" velko_prefix
+velko_fresh_prefix "$build/msi-prefix" && velko_fresh_prefix "$build/regsvr32-prefix"
 export WINEPREFIX="$build/msi-prefix"
-rm -rf "$WINEPREFIX" "$build/regsvr32-prefix"
-cp -a "$pristine" "$WINEPREFIX"; cp -a "$pristine" "$build/regsvr32-prefix"
 run() { "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
 win() { echo "Z:${1//\//\\}"; }  # the paths here are absolute; Wine's Z: is /
 keys=('HKCR\CLSID\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' 'HKCR\VELKO.CProductInfo'

@@ -31,8 +31,10 @@ inline std::wstring ClassOf(HWND window) {
   return name;
 }
 
+inline bool IsShownDialog(HWND window) { return ClassOf(window) == L"#32770" && ::IsWindowVisible(window); }
+
 inline BOOL CALLBACK TakeVisibleDialog(HWND window, LPARAM found) {
-  if (ClassOf(window) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
+  if (!IsShownDialog(window)) return TRUE;
   *reinterpret_cast<HWND*>(found) = window;
   return FALSE;
 }
@@ -96,10 +98,7 @@ inline LOGFONTW FontOf(HWND window) {
 
 // The display's pixels per inch: LOGPIXELSX or LOGPIXELSY.
 inline int ScreenDpi(int index) {
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, index);
-  ::ReleaseDC(nullptr, screen);
-  return dpi;
+  return ::GetDeviceCaps(ScopedWindowDc(nullptr).get(), index);
 }
 
 // The window that has the keyboard focus in thread `thread_id`.

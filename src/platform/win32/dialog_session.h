@@ -42,7 +42,7 @@ class DialogSession final {
     FontValue value;
     UniqueHFont font;
   };
-  // What the window of a label keeps beside the system's static control (forms.cc).
+  // What the window of a link label keeps beside the system's static control (forms.cc).
   struct LabelWindow;
 
   static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -79,7 +79,7 @@ class DialogSession final {
   int dpi_ = USER_DEFAULT_SCREEN_DPI;
   HFONT form_font_ = nullptr;
   std::vector<Child> children_;
-  // Outlive the labels' windows, which use them until their last message.
+  // Outlive the link labels' windows, which use them until their last message.
   std::vector<std::unique_ptr<LabelWindow>> labels_;
   // Deleted after the dialog and its controls, which use them until then.
   std::vector<SharedFont> fonts_;

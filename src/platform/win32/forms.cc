@@ -11,10 +11,10 @@
 // module's own manifest, which asks for common controls 6: the box has the
 // visual styles of the system whatever the host's manifest says.
 //
-// Labels are the system's static controls, subclassed: a static never takes
-// the focus by itself and assistive technology meets it as plain text, while a
-// label that shows a link must be a tab stop, show the focus, open on Space and
-// be a link to a screen reader.
+// Labels are the system's static controls, and link labels are subclassed: a
+// static never takes the focus by itself and assistive technology meets it as
+// plain text, while a label that shows a link must be a tab stop, show the
+// focus, open on Space and be a link to a screen reader.
 #include <windows.h>
 #include <oleacc.h>
 
@@ -99,9 +99,7 @@ int WindowDpi(HWND window) {
       return static_cast<int>(y);
   }
 
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-  ::ReleaseDC(nullptr, screen);
+  const int dpi = ::GetDeviceCaps(ScopedWindowDc(nullptr).get(), LOGPIXELSY);
   return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
@@ -187,11 +185,10 @@ RECT TextFrame(HWND label, HDC dc, const Label& control) {
 // unless the keyboard cues are hidden (until the user first uses the keyboard).
 void DrawFocus(HWND label, const Label& control) {
   if (::GetFocus() != label || (::SendMessageW(label, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) return;
-  HDC dc = ::GetDC(label);
-  if (!dc) return;
-  const RECT frame = TextFrame(label, dc, control);
-  ::DrawFocusRect(dc, &frame);
-  ::ReleaseDC(label, dc);
+  const ScopedWindowDc dc(label);
+  if (!dc.get()) return;
+  const RECT frame = TextFrame(label, dc.get(), control);
+  ::DrawFocusRect(dc.get(), &frame);
 }
 
 }  // namespace
@@ -276,7 +273,7 @@ void DialogSession::CreateChild(Control& control, int id) {
   if (!hwnd) ThrowLastError();
   ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.GetFont().value())), FALSE);
   children_.push_back({&control, hwnd});
-  if (control.kind() == ControlKind::kLabel) {
+  if (control.kind() == ControlKind::kLabel && static_cast<Label&>(control).IsLinkLabel()) {
     // Subclassed by hand, not with comctl32's helpers: the component does not
     // load comctl32 for hosts that never show the box.
     labels_.push_back(
@@ -435,7 +432,7 @@ void DialogSession::Changed(const Control* control, Property what) {
   switch (what) {
     case Property::kCaption:
       ::SetWindowTextW(child->hwnd, AsWide(control->Caption()));
-      if (control->kind() == ControlKind::kLabel) {
+      if (control->kind() == ControlKind::kLabel && static_cast<const Label*>(control)->IsLinkLabel()) {
         // A link label is a tab stop only while it shows a link; one that no
         // longer does hands the focus on.
         const LONG style = ::GetWindowLongW(child->hwnd, GWL_STYLE);
@@ -509,21 +506,20 @@ LRESULT CALLBACK DialogSession::LabelProc(HWND hwnd, UINT message, WPARAM wparam
       DrawFocus(hwnd, label);
       return result;
     }
-    case WM_GETOBJECT:
+    case WM_GETOBJECT: {
       // Only while it shows a link: otherwise the standard object says what the label is.
-      if (static_cast<DWORD>(lparam) == static_cast<DWORD>(OBJID_CLIENT) && label.ShowsLink()) {
-        const Oleacc& oleacc = LoadedOleacc();
-        if (!oleacc.create_std_accessible_object || !oleacc.lresult_from_object) break;
+      if (static_cast<DWORD>(lparam) != static_cast<DWORD>(OBJID_CLIENT) || !label.ShowsLink()) break;
+      const Oleacc& oleacc = LoadedOleacc();
+      if (!oleacc.create_std_accessible_object || !oleacc.lresult_from_object) break;
+      if (!window.accessible) {
         ComPtr<IAccessible> standard;
-        if (!window.accessible &&
-            SUCCEEDED(oleacc.create_std_accessible_object(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
-                                                          standard.put_void())) &&
-            standard)
-          window.accessible = MakeLinkAccessible(hwnd, std::move(standard));
-        if (window.accessible)
-          return oleacc.lresult_from_object(__uuidof(IAccessible), wparam, window.accessible.get());
+        const HRESULT hr =
+            oleacc.create_std_accessible_object(hwnd, OBJID_CLIENT, __uuidof(IAccessible), standard.put_void());
+        if (SUCCEEDED(hr) && standard) window.accessible = MakeLinkAccessible(hwnd, std::move(standard));
       }
+      if (window.accessible) return oleacc.lresult_from_object(__uuidof(IAccessible), wparam, window.accessible.get());
       break;
+    }
     case WM_NCDESTROY:
       // Clients in other apartments and processes lose their proxies now rather
       // than calling into a module that may be unloaded.

@@ -143,6 +143,23 @@ class ScopedClipboard {
   bool open_;
 };
 
+// The device context of `window` (nullptr: the screen) for the lifetime of this
+// object; get() is null when there is none.
+class ScopedWindowDc {
+ public:
+  explicit ScopedWindowDc(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
+  ScopedWindowDc(const ScopedWindowDc&) = delete;
+  ScopedWindowDc& operator=(const ScopedWindowDc&) = delete;
+  ~ScopedWindowDc() {
+    if (dc_) ::ReleaseDC(window_, dc_);
+  }
+  HDC get() const noexcept { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
 // A counted COM reference (IUnknown-derived T).
 template <typename T>
 class ComPtr {
