@@ -14,6 +14,9 @@
 //                        <direction>, cmdOK <pixels from the edge the box starts
 //                        at> px in", then one "<control>: <text>" line per control, " (hidden)" after a
 //                        hidden one), presses OK and waits for the box to go
+//   about_driver poke    sends every control of the box the link label's old
+//                        registered message, which took a pointer in lParam,
+//                        with each request and a pointer that points nowhere
 //
 // Exit code 0 when the box was found (and, for copy, the clipboard got a text;
 // for close, the box went away on OK), else 1.
@@ -149,6 +152,13 @@ int Close(HWND box) {
   return 1;
 }
 
+int Poke(HWND box) {
+  const UINT message = ::RegisterWindowMessageW(L"VELKO.LinkLabel");
+  for (HWND control : Children(box))
+    for (WPARAM request = 0; request < 8; ++request) ::SendMessageW(control, message, request, 0x10);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -157,9 +167,10 @@ int wmain(int argc, wchar_t** argv) {
                            : command == L"copy"   ? Copy
                            : command == L"styles" ? Styles
                            : command == L"close"  ? Close
+                           : command == L"poke"   ? Poke
                                                   : nullptr;
   if (!run) {
-    std::fprintf(stderr, "usage: about_driver wait | copy | styles | close\n");
+    std::fprintf(stderr, "usage: about_driver wait | copy | styles | close | poke\n");
     return 2;
   }
   HWND box = FindAboutBox();

@@ -2,6 +2,7 @@
 
 #include "component/module.h"
 #include "component/product_info_object.h"
+#include "platform/win32/own_module.h"
 
 namespace velko {
 namespace {
@@ -21,11 +22,11 @@ class ProductInfoFactory final : public IClassFactory {
     return E_NOINTERFACE;
   }
   STDMETHODIMP_(ULONG) AddRef() noexcept override {
-    module::Lock();
+    platform::AddModuleUse();
     return 2;
   }
   STDMETHODIMP_(ULONG) Release() noexcept override {
-    module::Unlock();
+    platform::ReleaseModuleUse();
     return 1;
   }
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) noexcept override {
@@ -35,8 +36,8 @@ class ProductInfoFactory final : public IClassFactory {
     return CProductInfo::Create(iid, out);
   }
   STDMETHODIMP LockServer(BOOL lock) noexcept override {
-    if (lock) module::Lock();
-    else module::Unlock();
+    if (lock) platform::AddModuleUse();
+    else platform::ReleaseModuleUse();
     return S_OK;
   }
 };
@@ -49,7 +50,9 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (clsid != CLSID_CProductInfo) return CLASS_E_CLASSNOTAVAILABLE;
-  return g_factory.QueryInterface(iid, out);
+  const HRESULT hr = g_factory.QueryInterface(iid, out);
+  if (SUCCEEDED(hr)) module::Pin();
+  return hr;
 }
 
 }  // namespace velko

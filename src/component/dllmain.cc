@@ -8,17 +8,14 @@
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       velko::module::SetInstance(instance);
       break;
     case DLL_THREAD_DETACH:
-      velko::OnThreadDetach();
-      break;
     case DLL_PROCESS_DETACH:
       velko::OnThreadDetach();
-      velko::OnProcessDetach(reserved == nullptr);
       break;
     default:
       break;

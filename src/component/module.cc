@@ -14,8 +14,7 @@ namespace velko::module {
 namespace {
 
 HINSTANCE g_instance = nullptr;
-LONG g_objects = 0;
-LONG g_locks = 0;
+LONG g_pinned = 0;
 
 // Loaded once under the lock, then read without it: every reader holds an object,
 // and the information is only dropped when no object is left.
@@ -80,18 +79,20 @@ HINSTANCE Instance() noexcept { return g_instance; }
 
 std::u16string FileName() { return platform::ModulePath(g_instance); }
 
-void AddObject() noexcept { ::InterlockedIncrement(&g_objects); }
-void ReleaseObject() noexcept { ::InterlockedDecrement(&g_objects); }
-void Lock() noexcept { ::InterlockedIncrement(&g_locks); }
-void Unlock() noexcept { ::InterlockedDecrement(&g_locks); }
-
 bool CanUnload() noexcept {
-  if (g_objects != 0 || g_locks != 0) return false;
+  if (platform::ModuleInUse()) return false;
   ::AcquireSRWLockExclusive(&g_type_info_lock);
   ITypeInfo* info = g_type_info.exchange(nullptr, std::memory_order_acq_rel);
   ::ReleaseSRWLockExclusive(&g_type_info_lock);
   if (info) info->Release();
   return true;
+}
+
+void Pin() noexcept {
+  if (::InterlockedExchange(&g_pinned, 1)) return;
+  HMODULE pinned = nullptr;
+  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&Pin), &pinned);
 }
 
 ITypeInfo* ProductInfoTypeInfo(HRESULT* hr) noexcept {

@@ -1,4 +1,4 @@
-// Process-wide state of the DLL: its module handle, the counts that decide
+// Process-wide state of the DLL: its module handle, what decides
 // DllCanUnloadNow, and the type information that every object's IDispatch uses.
 #pragma once
 
@@ -14,14 +14,19 @@ HINSTANCE Instance() noexcept;
 // Full path of VELKO.dll.
 std::u16string FileName();
 
-// Live objects and class-factory locks.
-void AddObject() noexcept;
-void ReleaseObject() noexcept;
-void Lock() noexcept;
-void Unlock() noexcept;
-// True when no object and no lock is left; then the cached type information is
-// released too, so an unload leaves nothing behind.
+// True when nothing uses the module (platform::ModuleInUse); then the cached
+// type information is released too, so an unload leaves nothing behind.
 bool CanUnload() noexcept;
+
+// Keeps the DLL mapped until the process ends; called when it first hands out
+// an object. The statically linked C++ runtime takes a thread-local slot and
+// handles the first time the DLL's code needs them (a function-local static, a
+// throw, and on x86 the unwinder's frame registration at every load) and gives
+// none back when the DLL unloads, so a host that loads and frees it a thousand
+// times would run out of slots and die in the runtime's abort(). Pinned, the
+// DLL is loaded once per process whatever the host frees; DllCanUnloadNow
+// still answers from what is in use.
+void Pin() noexcept;
 
 // The type information of _CProductInfo from the DLL's own TYPELIB resource,
 // loaded once per process (not per object). Not counted for the caller; null when

@@ -80,7 +80,6 @@ HRESULT CProductInfo::Create(REFIID iid, void** out) noexcept {
 }
 
 CProductInfo::CProductInfo(ThreadState& state) : state_(state) {
-  module::AddObject();
   state_.lang.LoadLangLibrary(u"VELKORes");
   ProductInfo& info = state_.product_info;
   info.ProductName.clear();
@@ -95,7 +94,6 @@ CProductInfo::CProductInfo(ThreadState& state) : state_(state) {
 
 CProductInfo::~CProductInfo() {
   state_.lang.FreeLangLibrary();
-  module::ReleaseObject();
 }
 
 STDMETHODIMP CProductInfo::QueryInterface(REFIID iid, void** out) noexcept {
@@ -263,6 +261,8 @@ STDMETHODIMP CProductInfo::ShowAboutBox(VARIANT_BOOL* result) noexcept {
   *result = VARIANT_FALSE;
   return Guarded(IID__CProductInfo, [&] {
     ThreadState& state = state_;
+    // The DLL stays while the box is open, even if the host lets go of this object meanwhile.
+    const platform::ModuleUse open_box;
     if (!state.about_box) state.about_box = std::make_unique<AboutBoxForm>(state.product_info, state.lang);
     velko::ShowAboutBox(*state.about_box, links_ ? &*links_ : nullptr);
   });

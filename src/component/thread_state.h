@@ -1,8 +1,11 @@
 // Per-thread state of the component: each apartment thread has its own
 // ProductInfo, product icon, language library and About box form. Created on a
-// thread's first use and destroyed when the thread detaches or the DLL unloads.
-// Kept in a TLS slot managed from DllMain (thread_local destructors are not
-// reliable in a MinGW DLL).
+// thread's first use and destroyed when the thread detaches. Kept in a TLS slot
+// managed from DllMain (thread_local destructors are not reliable in a MinGW
+// DLL). A state exists only once the DLL has handed out an object, which pins
+// it (module::Pin): no unload ever meets another thread's state, whose COM
+// references would otherwise be released from the wrong apartment under the
+// loader lock.
 #pragma once
 
 #include <windows.h>
@@ -29,18 +32,12 @@ struct ThreadState {
   // that. Declared after what it reads (ProductInfo, the language library), so
   // it goes first.
   std::unique_ptr<AboutBoxForm> about_box;
-
-  // All states of the process, so an unload can free those of live threads.
-  ThreadState* prev = nullptr;
-  ThreadState* next = nullptr;
 };
 
 // The calling thread's state, created on first use. Throws std::bad_alloc.
 ThreadState& CurrentThreadState();
 
-// DllMain notifications.
+// DllMain's thread and process detach: frees the calling thread's state.
 void OnThreadDetach() noexcept;
-// `unloading`: FreeLibrary (free every thread's state) rather than process exit.
-void OnProcessDetach(bool unloading) noexcept;
 
 }  // namespace velko

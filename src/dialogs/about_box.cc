@@ -183,6 +183,9 @@ void AboutBoxForm::url1_DblClick() {
 }
 
 void ShowAboutBox(AboutBoxForm& form, const std::vector<std::u16string>* links) {
+  // Before anything else: a second call while the box is shown (a host's
+  // timer, a click on a host window) must leave the open box as it is.
+  form.RequireNotShown();
   form.Load();
   form.ClearURLS();
   if (links) {

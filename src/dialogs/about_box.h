@@ -79,7 +79,8 @@ class AboutBoxForm final : public forms::Form {
   const LangSupport& lang_;
 };
 
-// ShowAboutBox's work on the thread's form: load it, ClearURLS, one AddURL per
+// ShowAboutBox's work on the thread's form: 400, with nothing changed, when it
+// is shown already; otherwise load it, ClearURLS, one AddURL per
 // link entry ("HREF|DisplayText", split at every "|": the first piece is the
 // address, the second the text, a missing piece is empty) in order, then show
 // it modally with no owner. Returns when the box has been closed. `links` is

@@ -228,8 +228,12 @@ void Form::Load() {
   Form_Load();
 }
 
-void Form::ShowModal(WindowHandle owner) {
+void Form::RequireNotShown() const {
   if (session_) throw Error(kErrAlreadyShownModally, u"Form already displayed; can't show modally");
+}
+
+void Form::ShowModal(WindowHandle owner) {
+  RequireNotShown();
   Load();
   // Whatever way the modal loop ends, a form without a window is not loaded.
   struct Ended {
@@ -239,7 +243,10 @@ void Form::ShowModal(WindowHandle owner) {
       form.loaded_ = false;
     }
   } ended{*this};
-  DialogSession(*this).Run(owner);
+  // Shown from here on, so that a call that comes in while the window is made finds it so.
+  DialogSession session(*this);
+  session_ = &session;
+  session.Run(owner);
 }
 
 void Form::Unload() {

@@ -247,6 +247,8 @@ class Form {
 
   bool IsLoaded() const { return loaded_; }
   bool IsShown() const { return session_ != nullptr; }
+  // 400 when the form is shown.
+  void RequireNotShown() const;
   // The form's window while it is shown, else nullptr.
   WindowHandle hWnd() const;
   // The pixels per inch of the shown form's window; 0 when it is not shown.
@@ -260,9 +262,10 @@ class Form {
   // and Form_Load runs. An error that Form_Load lets out reaches the caller, with
   // the form loaded.
   void Load();
-  // Loads the form if needed and shows it modally as a real dialog (the owner,
-  // if any, disabled meanwhile); returns when it has unloaded or its window is
-  // gone. 400 when it is already shown. Ctrl+C in the window puts ClipboardText
+  // Loads the form if needed and shows it modally as a real dialog, task-modal:
+  // the thread's enabled top-level windows (the owner, if any, among them) are
+  // disabled meanwhile and enabled again when it unloads. Returns when it has
+  // unloaded or its window is gone. 400 when it is already shown. Ctrl+C in the window puts ClipboardText
   // on the clipboard.
   void ShowModal(WindowHandle owner = nullptr);
   // Nothing when not loaded; otherwise the window (if any) is told to go, the

@@ -1,5 +1,8 @@
-// Soak: thousands of objects created, used and released, and About boxes shown
-// and closed, on four threads at once, must leave the process as they found it.
+// Soak and lifetimes: thousands of objects created, used and released, and
+// About boxes shown and closed, on four threads at once, must leave the process
+// as they found it; so must a thousand loads and unloads of the DLL, as hosts
+// that free unused libraries do, with screen readers holding its objects and
+// users clicking About twice.
 // Wine answers GetProcessHandleCount, GetGuiResources and PrivateUsage with 0, so
 // handles are counted by probing the handle table, windows by enumeration and
 // memory by walking the committed private pages.
@@ -7,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -18,12 +25,26 @@
 namespace velko::testing {
 namespace {
 
+SIZE_T OpenHandles() {
+  SIZE_T handles = 0;
+  DWORD flags;
+  for (ULONG_PTR value = 4; value < 0x10000; value += 4) handles += ::GetHandleInformation(HANDLE(value), &flags) != 0;
+  return handles;
+}
+
+// Thread-local slots free in this process, counted by taking them all.
+SIZE_T FreeTlsSlots() {
+  std::vector<DWORD> taken;
+  for (DWORD slot; (slot = ::TlsAlloc()) != TLS_OUT_OF_INDEXES;) taken.push_back(slot);
+  for (DWORD slot : taken) ::TlsFree(slot);
+  return taken.size();
+}
+
 // Handles, GDI and USER objects, windows, mapped files, committed private bytes.
 std::vector<SIZE_T> Sample() {
   ::Sleep(100);  // threads just joined may still be leaving the system's bookkeeping
-  SIZE_T handles = 0, windows = 0, memory = 0;
-  DWORD flags, pid;
-  for (ULONG_PTR value = 4; value < 0x10000; value += 4) handles += ::GetHandleInformation(HANDLE(value), &flags) != 0;
+  SIZE_T handles = OpenHandles(), windows = 0, memory = 0;
+  DWORD pid;
   // Nothing of this process makes or destroys a window while it is sampled.
   for (HWND window = ::GetTopWindow(nullptr); window; window = ::GetWindow(window, GW_HWNDNEXT))
     windows += ::GetWindowThreadProcessId(window, &pid) && pid == ::GetCurrentProcessId();
@@ -95,6 +116,136 @@ TEST(Soak, ObjectsOnFourThreadsAtOnceAndAboutBoxesOnOne) {
       << "handles, GDI, USER, windows, mapped files: " << ::testing::PrintToString(before) << " before, "
       << ::testing::PrintToString(after) << " after";
   EXPECT_LE(after.back(), before.back() + memory_bound) << "committed private bytes";
+}
+
+// A host of its own that loads and frees bin\VELKO.dll, as CoFreeUnusedLibraries does.
+class Host {
+ public:
+  Host() : module_(::LoadLibraryW((ProductFolder() + L"\\VELKO.dll").c_str())) {
+    ComPtr<IClassFactory> factory;
+    EXPECT_EQ(Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(
+                  CLSID_CProductInfo, IID_IClassFactory, factory.put_void()),
+              S_OK);
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID__CProductInfo, object.put_void()), S_OK);
+    object->AddURL(Bstr(L"https://first.example"), Bstr(L"First"));
+  }
+  HRESULT CanUnloadNow() { return Export<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow")(); }
+  ~Host() {
+    object = nullptr;
+    ::FreeLibrary(module_);
+  }
+
+  // Shows the box and runs `while_shown` in its modal loop, on this thread, as a
+  // host's timer would; then closes it. The result of ShowAboutBox.
+  HRESULT Show(const std::function<void(HWND box)>& while_shown = nullptr) {
+    static const std::function<void(HWND)>* pending;
+    pending = &while_shown;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR, DWORD) {
+      HWND box = nullptr;
+      ::EnumThreadWindows(::GetCurrentThreadId(), forms::testing::TakeVisibleDialog, reinterpret_cast<LPARAM>(&box));
+      if (!box || !pending) return;
+      const auto* run = std::exchange(pending, nullptr);
+      if (*run) (*run)(box);
+      ::PostMessageW(box, WM_CLOSE, 0, 0);
+    });
+    VARIANT_BOOL result;
+    const HRESULT hr = object->ShowAboutBox(&result);
+    ::KillTimer(nullptr, timer);
+    return hr;
+  }
+
+  ComPtr<_CProductInfo> object;
+
+ private:
+  template <typename Function>
+  Function Export(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module_, name)));
+  }
+  HMODULE module_;
+};
+
+// Waits for `process` while this thread's windows go on answering messages.
+void WaitPumping(HANDLE process) {
+  while (::MsgWaitForMultipleObjects(1, &process, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+    for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
+}
+
+// Load, show the box with a link, release, unload: as many cycles as
+// VELKO_CYCLES says (100 in the test command; a thousand for a measurement), and
+// the free thread-local slots and the open handles stay as the first cycle left them.
+TEST(Lifetimes, LoadShowReleaseUnloadCyclesLeaveSlotsAndHandlesAsTheFirstLeftThem) {
+  Apartment apartment;
+  const char* setting = std::getenv("VELKO_CYCLES");
+  const int cycles = setting ? std::atoi(setting) : 100;
+  const SIZE_T slots_before = FreeTlsSlots(), handles_before = OpenHandles();
+  const auto cycle = [] {
+    Host host;
+    EXPECT_EQ(host.Show(), S_OK);
+    host.object = nullptr;
+    EXPECT_EQ(host.CanUnloadNow(), S_OK);
+  };
+  cycle();
+  const SIZE_T slots = FreeTlsSlots(), handles = OpenHandles();
+  for (int i = 1; i < cycles; ++i) cycle();
+  EXPECT_EQ(FreeTlsSlots(), slots) << "free thread-local slots after the first cycle and after " << cycles;
+  EXPECT_EQ(OpenHandles(), handles) << "open handles after the first cycle and after " << cycles;
+  if (setting)
+    std::printf("free slots, handles: %zu, %zu before; %zu, %zu after one cycle; %zu, %zu after %d\n", slots_before,
+                handles_before, slots, handles, FreeTlsSlots(), OpenHandles(), cycles);
+}
+
+// While the box is shown: the host's windows take no input, a second About box
+// (from a timer) fails with 400 and changes nothing, a message from another
+// process cannot write into the host, and the DLL stays in use though the host
+// let go of its object. A screen reader that keeps the link's object past the
+// box gets errors from it, and the DLL can unload once it lets go.
+TEST(Lifetimes, TheShownBoxIsTaskModalSafeAgainstReentryAndForeignMessagesAndOutlivedByItsAccessibleObject) {
+  Apartment apartment;
+  const auto top_level = [](DWORD style) {
+    return ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | style, 0, 0, 50, 50, nullptr, nullptr,
+                             nullptr, nullptr);
+  };
+  const HWND host_window = top_level(0), disabled_window = top_level(WS_DISABLED);
+  ComPtr<IAccessible> link;
+  {
+    Host host;
+    std::wstring before, after;
+    EXPECT_EQ(host.Show([&](HWND box) {
+      EXPECT_FALSE(::IsWindowEnabled(host_window));
+      const HWND url1 = forms::testing::Children(box).at(4);
+      before = forms::testing::Text(url1) + L"|" + forms::testing::Text(box);
+      Host second;
+      second.object->put_ProductName(Bstr(L"Second"));
+      second.object->AddURL(Bstr(L"https://second.example"), Bstr(L"Second"));
+      VARIANT_BOOL result;
+      EXPECT_EQ(second.object->ShowAboutBox(&result), HRESULT(0x800A0190));
+      PROCESS_INFORMATION started{};
+      STARTUPINFOW startup{};
+      startup.cb = sizeof startup;
+      std::wstring command = L"about_driver.exe poke";
+      ASSERT_TRUE(::CreateProcessW((TestProgramFolder() + L"\\about_driver.exe").c_str(), command.data(), nullptr,
+                                   nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+      UniqueHandle process(started.hProcess), thread(started.hThread);
+      WaitPumping(process.get());
+      after = forms::testing::Text(url1) + L"|" + forms::testing::Text(box);
+      ASSERT_EQ(::AccessibleObjectFromWindow(url1, OBJID_CLIENT, __uuidof(IAccessible), link.put_void()), S_OK);
+      host.object.detach()->Release();
+      EXPECT_EQ(host.CanUnloadNow(), S_FALSE) << "the box is open";
+    }), S_OK);
+    EXPECT_EQ(before.substr(0, 6), L"First|");
+    EXPECT_EQ(after, before) << "the open box's link and caption";
+    EXPECT_TRUE(::IsWindowEnabled(host_window));
+    EXPECT_FALSE(::IsWindowEnabled(disabled_window));
+    ASSERT_TRUE(link);
+    EXPECT_EQ(host.CanUnloadNow(), S_FALSE) << "a screen reader holds the link's object";
+    VARIANT self;
+    self.vt = VT_I4, self.lVal = CHILDID_SELF;
+    UniqueBstr name;
+    EXPECT_EQ(link->get_accName(self, name.put()), CO_E_OBJNOTCONNECTED);
+    link = nullptr;
+    EXPECT_EQ(host.CanUnloadNow(), S_OK);
+  }
+  ::DestroyWindow(host_window), ::DestroyWindow(disabled_window);
 }
 
 }  // namespace

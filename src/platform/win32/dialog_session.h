@@ -28,8 +28,10 @@ class DialogSession final {
   int Dpi() const { return dpi_; }
   // A property of the form (control == nullptr) or of one of its controls changed.
   void Changed(const Control* control, Property what);
-  // The form unloads: end the modal loop and take the window down.
+  // The form unloads: end the modal loop and take the window down. The
+  // thread's windows are enabled first, so that one of them is activated next.
   void Close() {
+    other_windows_.Restore();
     if (hwnd_) ::EndDialog(hwnd_, 0);
   }
 
@@ -75,6 +77,8 @@ class DialogSession final {
   }
 
   Form& form_;
+  // Task-modal: the thread's other windows take no input while the box is shown.
+  ScopedThreadWindowsDisabled other_windows_;
   HWND hwnd_ = nullptr;
   int dpi_ = USER_DEFAULT_SCREEN_DPI;
   HFONT form_font_ = nullptr;

@@ -463,25 +463,10 @@ LRESULT CALLBACK DialogSession::LabelProc(HWND hwnd, UINT message, WPARAM wparam
   // Set before this procedure is, and removed after.
   LabelWindow& window = *static_cast<LabelWindow*>(::GetPropW(hwnd, kLabelWindowProp));
   Label& label = window.label;
-  if (message == LinkLabelMessage()) {
-    switch (wparam) {
-      case kLinkState:
-        return (label.ShowsLink() ? kShowsLink : 0) | (::GetFocus() == hwnd ? kHasFocus : 0);
-      case kLinkName:
-      case kLinkAddress:
-        try {
-          *reinterpret_cast<std::u16string*>(lparam) = wparam == kLinkName ? label.AccessibleName() : label.Tag();
-          return 1;
-        } catch (...) {
-          return 0;
-        }
-      case kLinkActivate:
-        // The link may have gone since the request was posted.
-        if (label.ShowsLink()) window.session.Raise([&] { label.DblClick(); });
-        return 0;
-      default:
-        return 0;
-    }
+  if (message == LinkActivateMessage()) {
+    // The link may have gone since the request was posted.
+    if (label.ShowsLink()) window.session.Raise([&] { label.DblClick(); });
+    return 0;
   }
   switch (message) {
     case WM_GETDLGCODE:
@@ -515,15 +500,17 @@ LRESULT CALLBACK DialogSession::LabelProc(HWND hwnd, UINT message, WPARAM wparam
         ComPtr<IAccessible> standard;
         const HRESULT hr =
             oleacc.create_std_accessible_object(hwnd, OBJID_CLIENT, __uuidof(IAccessible), standard.put_void());
-        if (SUCCEEDED(hr) && standard) window.accessible = MakeLinkAccessible(hwnd, std::move(standard));
+        if (SUCCEEDED(hr) && standard)
+          window.accessible =
+              MakeLinkAccessible(hwnd, std::move(standard), {label.AccessibleName(), label.Tag(), u"Open link"});
       }
       if (window.accessible) return oleacc.lresult_from_object(__uuidof(IAccessible), wparam, window.accessible.get());
       break;
     }
     case WM_NCDESTROY:
-      // Clients in other apartments and processes lose their proxies now rather
-      // than calling into a module that may be unloaded.
-      if (window.accessible) ::CoDisconnectObject(window.accessible.get(), 0);
+      // Clients that keep the object get errors from now on, not a window
+      // that is gone or, after a reuse of its handle, another one.
+      if (window.accessible) LinkAccessibleDisconnect(window.accessible.get());
       window.accessible = nullptr;
       ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(window.static_proc));
       ::RemovePropW(hwnd, kLabelWindowProp);

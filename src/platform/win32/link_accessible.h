@@ -9,38 +9,46 @@
 // it has the focus), default action "Open link", which does what a
 // double-click does. While it shows none, every answer is the standard one.
 //
-// The object keeps only the label's window. It asks the window for the facts
-// with LinkLabelMessage, so the label is read on its own thread whatever thread
-// the client calls on, and a window that is gone answers nothing.
+// The object takes what it says of the link from the label when it is made,
+// as plain values: nothing a client asks goes back to the window through a
+// message that carries a pointer, which any process on the desktop could send.
+// The label is not changed while its box is shown. The object lives as long as
+// its clients hold it and keeps VELKO.dll in use meanwhile; once the label's
+// window is gone (LinkAccessibleDisconnect), every call but AddRef, Release and
+// QueryInterface fails with CO_E_OBJNOTCONNECTED.
+//
+// Used on the label's thread: LresultFromObject marshals it, so clients of
+// other apartments and processes call through proxies that run there.
 #pragma once
 
 #include <windows.h>
 #include <oleacc.h>
 
+#include <string>
+
 #include "platform/win32/unique_handle.h"
 
 namespace velko::forms {
 
-// The requests of LinkLabelMessage, in its wParam.
-enum LinkRequest : WPARAM {
-  // Returns kShowsLink and kHasFocus bits.
-  kLinkState = 1,
-  // lParam: a std::u16string* that gets the name or the address; returns 1
-  // when it did. Pointers of this process only: the system keeps messages
-  // above WM_USER away from processes of lower integrity.
-  kLinkName,
-  kLinkAddress,
-  // Opens the link as a double-click would; posted, so the client does not wait for the shell.
-  kLinkActivate,
+// What the label shows: the link's name (its text as read aloud), its address
+// and the name of its default action.
+struct LinkFacts {
+  std::u16string name;
+  std::u16string address;
+  std::u16string default_action;
 };
-inline constexpr LRESULT kShowsLink = 1;
-inline constexpr LRESULT kHasFocus = 2;
 
-// The message a link label's window answers for its accessible object.
-UINT LinkLabelMessage();
+// The message, without arguments, that the label's window takes to open its
+// link as a double-click would. Posted by the default action, so that the
+// client does not wait for the shell.
+UINT LinkActivateMessage();
 
-// A new accessible object for the client area of `label` that wraps
-// `standard`, the system's standard object of that client area.
-ComPtr<IAccessible> MakeLinkAccessible(HWND label, ComPtr<IAccessible> standard);
+// A new accessible object for the client area of `label`, which shows the link
+// `facts`, wrapping `standard`, the system's standard object of that client area.
+ComPtr<IAccessible> MakeLinkAccessible(HWND label, ComPtr<IAccessible> standard, LinkFacts facts);
+
+// Cuts `object` (made by MakeLinkAccessible) off from its label, whose window
+// is going, and from the clients of other apartments.
+void LinkAccessibleDisconnect(IAccessible* object);
 
 }  // namespace velko::forms
