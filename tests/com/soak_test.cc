@@ -216,6 +216,7 @@ TEST(Lifetimes, TheShownBoxIsTaskModalSafeAgainstReentryAndForeignMessagesAndOut
       before = forms::testing::Text(url1) + L"|" + forms::testing::Text(box);
       Host second;
       second.object->put_ProductName(Bstr(L"Second"));
+      second.object->ClearURLS();
       second.object->AddURL(Bstr(L"https://second.example"), Bstr(L"Second"));
       VARIANT_BOOL result;
       EXPECT_EQ(second.object->ShowAboutBox(&result), HRESULT(0x800A0190));
