@@ -14,9 +14,10 @@
 //                        <direction>, cmdOK <pixels from the edge the box starts
 //                        at> px in", then one "<control>: <text>" line per control, " (hidden)" after a
 //                        hidden one), presses OK and waits for the box to go
-//   about_driver poke    sends every control of the box the link label's old
-//                        registered message, which took a pointer in lParam,
-//                        with each request and a pointer that points nowhere
+//   about_driver poke <address>
+//                        sends every control of the box the link label's old
+//                        registered message, which wrote a string through the
+//                        pointer in lParam, with each request and <address>
 //
 // Exit code 0 when the box was found (and, for copy, the clipboard got a text;
 // for close, the box went away on OK), else 1.
@@ -27,6 +28,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -152,10 +154,12 @@ int Close(HWND box) {
   return 1;
 }
 
+LPARAM g_poke_address = 0;
+
 int Poke(HWND box) {
   const UINT message = ::RegisterWindowMessageW(L"VELKO.LinkLabel");
   for (HWND control : Children(box))
-    for (WPARAM request = 0; request < 8; ++request) ::SendMessageW(control, message, request, 0x10);
+    for (WPARAM request = 0; request < 8; ++request) ::SendMessageW(control, message, request, g_poke_address);
   return 0;
 }
 
@@ -163,6 +167,7 @@ int Poke(HWND box) {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argc > 1 ? argv[1] : L"";
+  if (argc > 2) g_poke_address = static_cast<LPARAM>(std::wcstoull(argv[2], nullptr, 0));
   int (*const run)(HWND) = command == L"wait"     ? Wait
                            : command == L"copy"   ? Copy
                            : command == L"styles" ? Styles
@@ -170,7 +175,7 @@ int wmain(int argc, wchar_t** argv) {
                            : command == L"poke"   ? Poke
                                                   : nullptr;
   if (!run) {
-    std::fprintf(stderr, "usage: about_driver wait | copy | styles | close | poke\n");
+    std::fprintf(stderr, "usage: about_driver wait | copy | styles | close | poke <address>\n");
     return 2;
   }
   HWND box = FindAboutBox();

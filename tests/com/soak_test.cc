@@ -223,11 +223,16 @@ TEST(Lifetimes, TheShownBoxIsTaskModalSafeAgainstReentryAndForeignMessagesAndOut
       PROCESS_INFORMATION started{};
       STARTUPINFOW startup{};
       startup.cb = sizeof startup;
-      std::wstring command = L"about_driver.exe poke";
+      // What the old message wrote through its lParam: a string of the host's.
+      std::u16string sentinel = u"untouched";
+      std::wstring command = L"about_driver.exe poke " + std::to_wstring(reinterpret_cast<uintptr_t>(&sentinel));
       ASSERT_TRUE(::CreateProcessW((TestProgramFolder() + L"\\about_driver.exe").c_str(), command.data(), nullptr,
                                    nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
       UniqueHandle process(started.hProcess), thread(started.hThread);
       WaitPumping(process.get());
+      DWORD poked = STILL_ACTIVE;
+      EXPECT_TRUE(::GetExitCodeProcess(process.get(), &poked) && poked == 0) << "about_driver poke: " << poked;
+      EXPECT_EQ(sentinel, u"untouched");
       after = forms::testing::Text(url1) + L"|" + forms::testing::Text(box);
       ASSERT_EQ(::AccessibleObjectFromWindow(url1, OBJID_CLIENT, __uuidof(IAccessible), link.put_void()), S_OK);
       host.object.detach()->Release();
