@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The language libraries in bin: exactly the locales that locales.tsv lists, each
 # resource-only (no entry point, no imports) and holding texts 2 (with "%1"),
-# 12, 14 and 44, with 2, 14 and 44 translated unless the language is English.
+# 12, 14, 44 and 45 (the link's default action), all but 12 translated unless
+# the language is English.
 #   libraries.sh <x86|x64> <build dir>
 set -u
 arch=$1; bin=$2/bin
@@ -31,7 +32,7 @@ while IFS=$'\t' read -r lcid name language; do
 done <<<"$listed"
 while IFS=$'\t' read -r lcid name language; do
   [[ ${text[$lcid.2]-} == *%1* ]] || fail "VELKORes$lcid.DLL ($name): text 2 has no %1"
-  for id in 2 12 14 44; do
+  for id in 2 12 14 44 45; do
     [[ ${text[$lcid.$id]-} =~ ^L?\".+\"$ ]] || fail "VELKORes$lcid.DLL ($name): text $id is missing or empty"
     [ "$language" = en ] || [ "$id" = 12 ] || [ "${text[$lcid.$id]-}" != "${text[1033.$id]-}" ] ||
       fail "VELKORes$lcid.DLL ($name): text $id is English"

@@ -8,6 +8,9 @@
 // locales with an identifier of their own count: those Windows gives the
 // placeholder LOCALE_CUSTOM_UNSPECIFIED, and sort orders above 0xFFFF, cannot
 // name a library. es-ES_tradnl (1034) is listed among the alternate sorts.
+// Windows still reports Serbian (Latin, Serbia and Montenegro, former), 2074
+// sr-Latn-CS, which Wine's table lacks; it is added to what the table lists, so
+// that users with that locale get their own library on Windows.
 #include <windows.h>
 
 #include <cstdio>
@@ -24,16 +27,20 @@ bool Belongs(const std::wstring& name, const std::wstring& parent, const std::ws
   return name == tag || name.rfind(tag + L"-", 0) == 0 || parent == tag;
 }
 
+void Take(LCID lcid, const std::wstring& name, const std::wstring& parent) {
+  for (const std::wstring& tag : g_tags)
+    if (Belongs(name, parent, tag)) {
+      g_rows[lcid] = name + L"\t" + tag;
+      break;
+    }
+}
+
 BOOL CALLBACK TakeLocale(LPWSTR name, DWORD, LPARAM) {
   const LCID lcid = ::LocaleNameToLCID(name, 0);
   if (lcid == 0 || lcid == LOCALE_CUSTOM_UNSPECIFIED || lcid > 0xFFFF) return TRUE;
   wchar_t parent[LOCALE_NAME_MAX_LENGTH] = L"";
   ::GetLocaleInfoEx(name, LOCALE_SPARENT, parent, LOCALE_NAME_MAX_LENGTH);
-  for (const std::wstring& tag : g_tags)
-    if (Belongs(name, parent, tag)) {
-      g_rows[lcid] = std::wstring(name) + L"\t" + tag;
-      break;
-    }
+  Take(lcid, name, parent);
   return TRUE;
 }
 
@@ -53,11 +60,12 @@ int main() {
   ::FindClose(search);
 
   ::EnumSystemLocalesEx(TakeLocale, LOCALE_SPECIFICDATA | LOCALE_ALTERNATE_SORTS, 0, nullptr);
+  Take(0x081A, L"sr-Latn-CS", L"sr-Latn");  // retired, missing from Wine's table
   FILE* out = std::fopen("locales.tsv", "wb");
   if (!out) return 1;
   std::fprintf(out,
                "# lcid\tlocale\tlanguage file (.po); written by list_locales.cc from Wine's locale table "
-               "(EnumSystemLocalesEx, LocaleNameToLCID)\n");
+               "(EnumSystemLocalesEx, LocaleNameToLCID) and the retired 2074 sr-Latn-CS\n");
   for (const auto& [lcid, row] : g_rows) std::fprintf(out, "%lu\t%ls\n", lcid, row.c_str());
   std::fclose(out);
   std::printf("%zu locales\n", g_rows.size());
