@@ -13,7 +13,9 @@
 //   about_driver close   prints what the box shows ("caption: ...", "layout:
 //                        <direction>, cmdOK <pixels from the edge the box starts
 //                        at> px in", then one "<control>: <text>" line per control, " (hidden)" after a
-//                        hidden one), presses OK and waits for the box to go
+//                        hidden one, then "url1 action: <the link's default
+//                        action as a screen reader reads it>"), presses OK and
+//                        waits for the box to go
 //   about_driver poke <address>
 //                        sends every control of the box the link label's old
 //                        registered message, which wrote a string through the
@@ -24,6 +26,7 @@
 // Texts go out as UTF-8; the caller compares them, since arguments in another
 // script than the locale's would not survive the trip into this program.
 #include <windows.h>
+#include <oleacc.h>
 #include <uxtheme.h>
 
 #include <algorithm>
@@ -146,6 +149,18 @@ int Close(HWND box) {
               rtl ? std::max(client.left, client.right) - ok.right : ok.left - client.left);
   for (size_t i = 0; i < c.size(); ++i)
     std::printf("%s: %s%s\n", kNames[i], Utf8(Text(c[i])).c_str(), ::IsWindowVisible(c[i]) ? "" : " (hidden)");
+  // Through MSAA from this process, as a screen reader asks.
+  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    velko::ComPtr<IAccessible> link;
+    velko::UniqueBstr action;
+    VARIANT self;
+    self.vt = VT_I4, self.lVal = CHILDID_SELF;
+    if (::AccessibleObjectFromWindow(c[4], OBJID_CLIENT, __uuidof(IAccessible), link.put_void()) == S_OK)
+      link->get_accDefaultAction(self, action.put());
+    std::printf("url1 action: %s\n", Utf8(action.get() ? action.get() : L"(none)").c_str());
+  }
+  ::CoUninitialize();
 
   std::fflush(stdout);
   ::SendMessageW(c[2], BM_CLICK, 0, 0);

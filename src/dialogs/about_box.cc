@@ -16,27 +16,26 @@ namespace {
 
 constexpr int32_t kSwShowNormal = 1;
 
+using forms::ControlKind;
+
 // The design's font: Tahoma 8.25 pt, regular, ANSI character set.
 forms::FontValue DesignFont(bool bold = false, bool underline = false) {
   return {u"Tahoma", 0, 8.25f, bold, underline};
 }
 
-forms::ControlDesign Design(std::u16string caption, float left, float top, float width, float height,
-                            forms::FontValue font = DesignFont()) {
+forms::ControlDesign Design(ControlKind kind, std::u16string caption, float left, float top, float width,
+                            float height, forms::FontValue font = DesignFont()) {
   forms::ControlDesign d;
-  d.caption = std::move(caption);
-  d.left = left;
-  d.top = top;
-  d.width = width;
-  d.height = height;
-  d.font = std::move(font);
+  d.kind = kind, d.caption = std::move(caption), d.font = std::move(font);
+  d.left = left, d.top = top, d.width = width, d.height = height;
   return d;
 }
 
+// The link label: empty, pure blue, underlined, the pointing hand over it.
 forms::ControlDesign LinkDesign() {
-  forms::ControlDesign d = Design(u"", 120, 660, 3900, 255, DesignFont(false, true));
-  d.fore_color = forms::Rgb(0, 0, 255);
-  d.mouse_pointer = forms::MousePointer::kPointingHand;
+  forms::ControlDesign d = Design(ControlKind::kLabel, u"", 120, 660, 3900, 255, DesignFont(false, true));
+  d.link = true;
+  d.link_action = u"Open link";
   return d;
 }
 
@@ -49,10 +48,6 @@ void ResumeNext(Step&& step) noexcept {
   } catch (...) {
   }
 }
-
-// Product names and link texts are not accelerators: an "&" in them is shown.
-constexpr bool kShowAmpersands = false;
-constexpr bool kIsLink = true;
 
 // The client area, and the top of the button row. The row sits 180 twips
 // below the link (bottom edge 915), and 135 twips of border stay below it, as
@@ -79,19 +74,21 @@ std::u16string FileNameOf(const std::u16string& path) { return path.substr(path.
 
 }  // namespace
 
+// Labels show every "&": product names and link texts are not accelerators.
 AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang)
-    : Form("frmAboutBox", {u"About...", DesignFont(), kClientWidth, kClientHeight}),
-      lblProductName(AddControl<forms::Label>("lblProductName", Design(u"...", 150, 180, 3840, 195, DesignFont(true)),
-                                              kShowAmpersands)),
-      lblCopyright(AddControl<forms::Label>("lblCopyright", Design(u"...", 150, 405, 3840, 195), kShowAmpersands)),
-      cmdOK(AddControl<forms::CommandButton>("cmdOK", Design(u"&OK", 4320, 135, 1185, 375),
-                                             forms::ButtonRole{.is_default = true})),
+    : Form({u"About...", DesignFont(), kClientWidth, kClientHeight}),
+      lblProductName(AddControl(Design(ControlKind::kLabel, u"...", 150, 180, 3840, 195, DesignFont(true)))),
+      lblCopyright(AddControl(Design(ControlKind::kLabel, u"...", 150, 405, 3840, 195))),
+      cmdOK(AddControl([] {
+        forms::ControlDesign d = Design(ControlKind::kCommandButton, u"&OK", 4320, 135, 1185, 375);
+        d.is_default = true;
+        return d;
+      }())),
       // Left and Width of the row's buttons are laid out at load.
-      cmdVisitWebsite(AddControl<forms::CommandButton>("cmdVisitWebsite",
-                                                       Design(u"Visit Our Website...", 120, kButtonRowTop, 2640, 375))),
-      url1(AddControl<forms::Label>("url1", LinkDesign(), kShowAmpersands, kIsLink)),
-      cmdViewEULA(AddControl<forms::CommandButton>("cmdViewEULA",
-                                                   Design(u"View EULA...", 2940, kButtonRowTop, 2640, 375))),
+      cmdVisitWebsite(
+          AddControl(Design(ControlKind::kCommandButton, u"Visit Our Website...", 120, kButtonRowTop, 2640, 375))),
+      url1(AddControl(LinkDesign())),
+      cmdViewEULA(AddControl(Design(ControlKind::kCommandButton, u"View EULA...", 2940, kButtonRowTop, 2640, 375))),
       info_(info),
       lang_(lang) {
   cmdOK.on_click = [this] { cmdOK_Click(); };
@@ -112,6 +109,7 @@ void AboutBoxForm::Form_Load() {
   ResumeNext([&] { SetCaption(ReplaceAll(lang_.GetLangString(kCaptionText), u"%1", info_.ProductName)); });
   ResumeNext([&] { lblProductName.SetCaption(info_.ProductName + u" " + info_.ProductVersion); });
   ResumeNext([&] { lblCopyright.SetCaption(info_.Copyright); });
+  ResumeNext([&] { url1.SetLinkAction(lang_.GetLangString(kOpenLinkText)); });
 }
 
 void AboutBoxForm::LayOutButtonRow() {
@@ -151,7 +149,7 @@ std::u16string AboutBoxForm::ClipboardText() {
   line(kRule);
   const platform::ComponentFileFacts file = platform::ComponentFile();
   const std::u16string& library = lang_.LangLibPath();
-  const forms::FontValue& font = GetFont().value();
+  const forms::FontValue& font = Font();
   line(u"File: " + file.name);
   line(u"File version: " + (file.version.empty() ? u"none" : file.version));
   line(u"Architecture: " + file.architecture);
@@ -202,7 +200,7 @@ void ShowAboutBox(AboutBoxForm& form, const std::vector<std::u16string>* links) 
       form.AddURL(href, shown);
     }
   }
-  form.ShowModal(nullptr);
+  form.ShowModal();
 }
 
 }  // namespace velko

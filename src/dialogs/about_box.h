@@ -17,7 +17,7 @@
 
 #include "dialogs/product_info.h"
 #include "localization/lang_support.h"
-#include "platform/forms.h"
+#include "platform/win32/forms.h"
 
 namespace velko {
 
@@ -28,21 +28,22 @@ class AboutBoxForm final : public forms::Form {
   static constexpr int32_t kOKText = 12;
   static constexpr int32_t kVisitWebsiteText = 14;
   static constexpr int32_t kViewEULAText = 44;
+  static constexpr int32_t kOpenLinkText = 45;  // the link's default action, for screen readers
 
   // `info` is read at every load and when a button is pressed; `lang` gives the
   // captions. Both must outlive the form.
   AboutBoxForm(const ProductInfo& info, const LangSupport& lang);
 
   // The controls, in tab order.
-  forms::Label& lblProductName;
-  forms::Label& lblCopyright;
-  forms::CommandButton& cmdOK;
-  forms::CommandButton& cmdVisitWebsite;
+  forms::Control& lblProductName;
+  forms::Control& lblCopyright;
+  forms::Control& cmdOK;
+  forms::Control& cmdVisitWebsite;
   // caption: the link's text; tag: its address. A link label: while it shows
-  // a link, Space and assistive technology's default action open it as a
-  // double-click does.
-  forms::Label& url1;
-  forms::CommandButton& cmdViewEULA;
+  // a link, Space and assistive technology's default action (text 45) open it
+  // as a double-click does.
+  forms::Control& url1;
+  forms::Control& cmdViewEULA;
 
   // Empties the link label (caption, then tag).
   void ClearURLS();
@@ -69,7 +70,8 @@ class AboutBoxForm final : public forms::Form {
 
  protected:
   // Locale fonts, EULA button visibility, button row, captions and labels, in
-  // that order; a step that fails is skipped and the next one runs.
+  // that order, then the link's default action; a step that fails is skipped
+  // and the next one runs.
   void Form_Load() override;
 
  private:

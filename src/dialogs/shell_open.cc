@@ -17,12 +17,12 @@ std::string ToAnsi(std::u16string_view text) {
   return out;
 }
 
-int32_t ShellOpen(forms::WindowHandle hWnd, std::u16string_view File, std::u16string_view Parameters,
+int32_t ShellOpen(HWND hWnd, std::u16string_view File, std::u16string_view Parameters,
                   std::u16string_view Directory, int32_t ShowCmd) {
   const std::string parameters = ToAnsi(Parameters);
   const std::string directory = ToAnsi(Directory);
   const HINSTANCE result =
-      seams::ShellExecuteA(static_cast<HWND>(hWnd), "open", ToAnsi(File).c_str(),
+      seams::ShellExecuteA(hWnd, "open", ToAnsi(File).c_str(),
                            Parameters.empty() ? nullptr : parameters.c_str(),
                            Directory.empty() ? nullptr : directory.c_str(), ShowCmd);
   // The shell's result is an HINSTANCE-sized integer whose meaningful values

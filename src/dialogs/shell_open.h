@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/forms.h"
+#include <windows.h>
 
 namespace velko {
 
@@ -13,7 +13,7 @@ namespace velko {
 // every text in the system's ANSI code page. An empty Parameters or Directory
 // goes as a null pointer; File goes as given, even when empty. Returns what the
 // shell returned (above 32 means success) without looking at it and shows nothing.
-[[nodiscard]] int32_t ShellOpen(forms::WindowHandle hWnd, std::u16string_view File, std::u16string_view Parameters,
+[[nodiscard]] int32_t ShellOpen(HWND hWnd, std::u16string_view File, std::u16string_view Parameters,
                                 std::u16string_view Directory, int32_t ShowCmd);
 
 // `text` in the system's ANSI code page (WideCharToMultiByte with CP_ACP);

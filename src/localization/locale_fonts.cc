@@ -24,27 +24,16 @@ LocaleFont LocaleFontFor(uint32_t lcid) {
   }
 }
 
-void SetLocaleFont(forms::Font& font, bool KeepSize) noexcept {
-  try {
-    const LocaleFont row = LocaleFontFor(::GetUserDefaultLCID());
-    font.SetCharset(row.charset);
-    font.SetName(std::u16string(row.name));
-    if (!KeepSize) font.SetSize(row.size);
-  } catch (...) {
-    // The first property that refuses ends the operation; what is set stays set.
-  }
+void SetLocaleFont(forms::FontValue& font, bool KeepSize) noexcept {
+  const LocaleFont row = LocaleFontFor(::GetUserDefaultLCID());
+  font.charset = row.charset;
+  font.name = row.name;
+  if (!KeepSize) font.size = row.size;
 }
 
 void ApplyLocaleFonts(forms::Form& form, bool KeepSize) noexcept {
-  SetLocaleFont(form.GetFont(), KeepSize);
-  for (forms::Control* control : form.Controls()) {
-    try {
-      forms::Font& font = control->GetFont();
-      SetLocaleFont(font, KeepSize);
-    } catch (...) {
-      // A control without a font: skipped, and the next one starts clean.
-    }
-  }
+  SetLocaleFont(form.Font(), KeepSize);
+  for (const auto& control : form.Controls()) SetLocaleFont(control->Font(), KeepSize);
 }
 
 }  // namespace velko

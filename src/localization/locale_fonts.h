@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/forms.h"
+#include "platform/win32/forms.h"
 
 namespace velko {
 
@@ -23,14 +23,11 @@ struct LocaleFont {
 LocaleFont LocaleFontFor(uint32_t lcid);
 
 // Sets the font's Charset, then its Name, then (unless KeepSize) its Size, from
-// the row of the current user locale. Never throws: a property that refuses its
-// value ends the operation there, and the properties set before it keep their
-// new values.
-void SetLocaleFont(forms::Font& font, bool KeepSize) noexcept;
+// the row of the current user locale; bold and underline stay.
+void SetLocaleFont(forms::FontValue& font, bool KeepSize) noexcept;
 
 // SetLocaleFont on the form's own font, then on the font of each control in the
-// order of the form's Controls collection. Never throws: a control without a
-// font, or one that fails, is skipped and the walk goes on with the next.
+// order of the form's Controls collection.
 void ApplyLocaleFonts(forms::Form& form, bool KeepSize) noexcept;
 
 }  // namespace velko

@@ -7,7 +7,7 @@
 #include <functional>
 #include <limits>
 
-#include "platform/forms.h"
+#include "platform/win32/forms.h"
 #include "platform/text.h"
 #include "platform/win32/own_module.h"
 #include "platform/win32/unique_handle.h"
@@ -48,22 +48,7 @@ TEST(UniqueHandle, TakingANewValueOrMovingOneInClosesTheOldOne) {
   EXPECT_TRUE(is_open(held.get()));
 }
 
-TEST(Forms, SettersRefuseInvalidValuesWith380AndKeepTheOldOne) {
-  struct OneLabel final : forms::Form {
-    OneLabel() : Form("frmOne", {u"Design", {}, 1000, 1000}) {}
-    forms::Label& label =
-        AddControl<forms::Label>("lbl", forms::ControlDesign{u"", u"", true, 0, 0, 300, 400, {u"Arial", 0, 10}});
-  } form;
-  forms::Label& l = form.label;
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  const std::function<void()> refused[] = {[&] { l.SetWidth(-1); }, [&] { l.SetHeight(-0.5f); },
-                                           [&] { l.GetFont().SetSize(0); }, [&] { l.GetFont().SetSize(2160.5f); },
-                                           [&] { l.GetFont().SetSize(nan); }};
-  for (const auto& set : refused) EXPECT_EQ(RaisedBy(set).first, 380);
-  EXPECT_EQ((std::vector<float>{l.Width(), l.Height(), l.GetFont().value().size}), (std::vector<float>{300, 400, 10}));
-  l.SetWidth(0);
-  l.GetFont().SetSize(2160);
-  EXPECT_EQ(l.GetFont().value().size, 2160);
+TEST(Forms, TwipsBecomePixelsRoundedToTheNearest) {
   // 7 twips are 0.47 pixels at 96 DPI, 8 are 0.53.
   EXPECT_EQ((std::vector<int>{forms::TwipsToPixels(1440, 96), forms::TwipsToPixels(7, 96), forms::TwipsToPixels(8, 96),
                               forms::TwipsToPixels(375, 144)}), (std::vector<int>{96, 0, 1, 38}));

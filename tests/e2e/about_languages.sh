@@ -3,7 +3,8 @@
 # in locales.tsv (sort orders such as es-ES_tradnl aside, and 2074 sr-Latn-CS, which
 # Wine cannot take as the user locale: sr-Latn shows as 6170), a VBScript host shows
 # the box under that locale, its caption must be the language's text 2 (so the
-# locale's own library was loaded), and a screenshot labelled with the LCID goes
+# locale's own library was loaded), the link's default action, read through
+# MSAA from another process, its text 45, and a screenshot labelled with the LCID goes
 # onto the contact sheet build/about-languages-<arch>.png.
 #   about_languages.sh <x86|x64> <build dir>
 set -u
@@ -31,6 +32,9 @@ while IFS=$'\t' read -r lcid name language; do
   caption=$(sed -n 's/^caption: //p' <<<"$shown")
   text=$(grep -A2 '^msgctxt "2"' "$tr/$language.po" | sed -n 's/^msgstr "\(.*\)"$/\1/p')
   [ "$caption" = "${text//%1/Sample Product}" ] || fail "$name ($lcid): the caption is '$caption', not its text 2 '$text'"
+  # A screen reader hears the link's default action in the box's language.
+  action=$(grep -A2 '^msgctxt "45"' "$tr/$language.po" | sed -n 's/^msgstr "\(.*\)"$/\1/p')
+  grep -qxF "url1 action: $action" <<<"$shown" || fail "$name ($lcid): $(grep 'url1 action' <<<"$shown"), not '$action'"
   # Arabic and Hebrew boxes are mirrored: OK stands 4320 twips (288 px) from the right.
   direction=left-to-right; [[ $language == @(ar|he) ]] && direction=right-to-left
   grep -qx "layout: $direction, cmdOK 288 px in" <<<"$shown" || fail "$name ($lcid): $(grep layout <<<"$shown")"

@@ -6,7 +6,7 @@
 // location, parent, navigation, hit-testing and children stay the system's.
 // While the label shows a link, it is a link: role ROLE_SYSTEM_LINK, name the
 // shown text, value the address, state linked and focusable (and focused when
-// it has the focus), default action "Open link", which does what a
+// it has the focus), default action named as the label's, which does what a
 // double-click does. While it shows none, every answer is the standard one.
 //
 // The object takes what it says of the link from the label when it is made,

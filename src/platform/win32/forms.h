@@ -1,0 +1,178 @@
+// The component's forms: a form with labels and command buttons, their design
+// values and current properties, and the real modal dialog that shows it.
+//
+// Loading a form resets every property to its design value and then runs the
+// form's own start-up (Form_Load); showing it builds a modal dialog from the
+// current values once, at the DPI of its window, and runs the controls' event
+// handlers from it. Nothing changes a shown form's controls, so the dialog
+// reads them only when it is made (and again at a change of DPI). Lengths are
+// twips (1/1440 inch); sizes of fonts are points.
+//
+// Everything here runs on the thread that owns the form; nothing is locked.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velko::forms {
+
+// The automation error of a modal show of a form that is already shown.
+inline constexpr int32_t kErrAlreadyShownModally = 400;
+
+struct FontValue {
+  std::u16string name = u"Tahoma";
+  int16_t charset = 0;
+  float size = 8.25f;
+  bool bold = false;
+  bool underline = false;
+  bool operator==(const FontValue&) const = default;
+};
+
+enum class ControlKind { kLabel, kCommandButton };
+
+// What a control is at design time; its properties start from these at every load.
+struct ControlDesign {
+  ControlKind kind = ControlKind::kLabel;
+  std::u16string caption;
+  float left = 0, top = 0, width = 0, height = 0;
+  FontValue font;
+  // A command button that Enter presses unless another button has the focus.
+  bool is_default = false;
+  // A label that is a link: pure blue text and the pointing hand over it. While
+  // its caption is not empty it shows a link: it is a tab stop with a focus
+  // rectangle, opens on a double-click, on Space and on assistive technology's
+  // default action (all three raise on_dbl_click), and a screen reader meets it
+  // as a link named by the caption whose value is the tag.
+  bool link = false;
+  // The name of a link's default action, as assistive technology reads it.
+  std::u16string link_action;
+};
+
+// A label or command button. Labels show every "&" of their caption as it is.
+class Control {
+ public:
+  explicit Control(ControlDesign design) : design_(std::move(design)) { ResetToDesign(); }
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  const ControlDesign& design() const { return design_; }
+  ControlKind kind() const { return design_.kind; }
+  const std::u16string& Caption() const { return caption_; }
+  void SetCaption(std::u16string caption) { caption_ = std::move(caption); }
+  // A free text that the form's code keeps with the control; never shown.
+  const std::u16string& Tag() const { return tag_; }
+  void SetTag(std::u16string tag) { tag_ = std::move(tag); }
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible) { visible_ = visible; }
+  float Left() const { return left_; }
+  float Width() const { return width_; }
+  void SetLeft(float twips) { left_ = twips; }
+  void SetWidth(float twips) { width_ = twips; }
+  FontValue& Font() { return font_; }
+  const FontValue& Font() const { return font_; }
+  const std::u16string& LinkAction() const { return link_action_; }
+  void SetLinkAction(std::u16string action) { link_action_ = std::move(action); }
+  bool ShowsLink() const { return design_.link && !caption_.empty(); }
+  bool TabStop() const { return kind() == ControlKind::kCommandButton || ShowsLink(); }
+
+  // Event handlers, set by the form's code: a button's click, a link's opening.
+  std::function<void()> on_click;
+  std::function<void()> on_dbl_click;
+
+ private:
+  friend class Form;
+  void ResetToDesign();
+
+  const ControlDesign design_;
+  std::u16string caption_;
+  std::u16string tag_;
+  bool visible_ = true;
+  float left_ = 0, width_ = 0;
+  FontValue font_;
+  std::u16string link_action_;
+};
+
+// The live modal dialog of a shown form.
+class Dialog;
+
+struct FormDesign {
+  std::u16string caption;
+  FontValue font;
+  float scale_width = 0;  // the client area, twips
+  float scale_height = 0;
+};
+
+class Form {
+ public:
+  explicit Form(FormDesign design);
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+  virtual ~Form();
+
+  const std::u16string& Caption() const { return caption_; }
+  void SetCaption(std::u16string caption) { caption_ = std::move(caption); }
+  // The form's font, which the dialog reports as the font of the window.
+  FontValue& Font() { return font_; }
+  const FontValue& Font() const { return font_; }
+  float ScaleWidth() const { return design_.scale_width; }
+  float ScaleHeight() const { return design_.scale_height; }
+  // The controls in tab order, which is also the order of the collection.
+  const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
+
+  // Whether the window is laid out right to left, mirrored as Windows mirrors
+  // dialogs in Arabic and Hebrew; read when the window is made.
+  bool RightToLeft() const { return right_to_left_; }
+  void SetRightToLeft(bool right_to_left) { right_to_left_ = right_to_left; }
+
+  bool IsShown() const { return dialog_ != nullptr; }
+  // 400 when the form is shown.
+  void RequireNotShown() const;
+  // The form's window while it is shown, else nullptr.
+  HWND hWnd() const;
+  // The pixels per inch of the shown form's window; 0 when it is not shown.
+  int Dpi() const;
+
+  // The text that Ctrl+C in the shown form puts on the clipboard, as a message
+  // box offers its text. Empty (this default) leaves the clipboard alone.
+  virtual std::u16string ClipboardText() { return {}; }
+
+  // Nothing when loaded; otherwise every property goes back to its design value
+  // and Form_Load runs. An error that Form_Load lets out reaches the caller, with
+  // the form loaded.
+  void Load();
+  // Loads the form if needed and shows it modally as a real dialog, task-modal:
+  // the thread's enabled top-level windows are disabled meanwhile and enabled
+  // again when it unloads. Returns when it has unloaded or its window is gone.
+  // 400 when it is already shown; the system's error when the window cannot be made.
+  void ShowModal();
+  // Nothing when not loaded; otherwise the window (if any) is told to go and the
+  // form is no longer loaded. The properties keep their values until the next load.
+  void Unload();
+
+ protected:
+  // The form's start-up, run by Load after the reset to design values.
+  virtual void Form_Load() {}
+  // Adds a control at the end of the tab order; the form owns it.
+  Control& AddControl(ControlDesign design);
+
+ private:
+  friend class Dialog;
+
+  const FormDesign design_;
+  std::u16string caption_;
+  FontValue font_;
+  std::vector<std::unique_ptr<Control>> controls_;
+  bool loaded_ = false;
+  bool right_to_left_ = false;
+  Dialog* dialog_ = nullptr;
+};
+
+// Twips to pixels at `dpi` pixels per inch (1440 twips), rounded to the nearest pixel.
+int TwipsToPixels(float twips, int dpi);
+
+}  // namespace velko::forms
