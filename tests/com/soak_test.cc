@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <oleacc.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -164,12 +162,6 @@ class Host {
   HMODULE module_;
 };
 
-// Waits for `process` while this thread's windows go on answering messages.
-void WaitPumping(HANDLE process) {
-  while (::MsgWaitForMultipleObjects(1, &process, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-    for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
-}
-
 // Load, show the box with a link, release, unload: as many cycles as
 // VELKO_CYCLES says (100 in the test command; a thousand for a measurement), and
 // the free thread-local slots and the open handles stay as the first cycle left them.
@@ -192,66 +184,6 @@ TEST(Lifetimes, LoadShowReleaseUnloadCyclesLeaveSlotsAndHandlesAsTheFirstLeftThe
   if (setting)
     std::printf("free slots, handles: %zu, %zu before; %zu, %zu after one cycle; %zu, %zu after %d\n", slots_before,
                 handles_before, slots, handles, FreeTlsSlots(), OpenHandles(), cycles);
-}
-
-// While the box is shown: the host's windows take no input, a second About box
-// (from a timer) fails with 400 and changes nothing, a message from another
-// process cannot write into the host, and the DLL stays in use though the host
-// let go of its object. A screen reader that keeps the link's object past the
-// box gets errors from it, and the DLL can unload once it lets go.
-TEST(Lifetimes, TheShownBoxIsTaskModalSafeAgainstReentryAndForeignMessagesAndOutlivedByItsAccessibleObject) {
-  Apartment apartment;
-  const auto top_level = [](DWORD style) {
-    return ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | style, 0, 0, 50, 50, nullptr, nullptr,
-                             nullptr, nullptr);
-  };
-  const HWND host_window = top_level(0), disabled_window = top_level(WS_DISABLED);
-  ComPtr<IAccessible> link;
-  {
-    Host host;
-    std::wstring before, after;
-    EXPECT_EQ(host.Show([&](HWND box) {
-      EXPECT_FALSE(::IsWindowEnabled(host_window));
-      const HWND url1 = forms::testing::Children(box).at(4);
-      before = forms::testing::Text(url1) + L"|" + forms::testing::Text(box);
-      Host second;
-      second.object->put_ProductName(Bstr(L"Second"));
-      second.object->ClearURLS();
-      second.object->AddURL(Bstr(L"https://second.example"), Bstr(L"Second"));
-      VARIANT_BOOL result;
-      EXPECT_EQ(second.object->ShowAboutBox(&result), HRESULT(0x800A0190));
-      PROCESS_INFORMATION started{};
-      STARTUPINFOW startup{};
-      startup.cb = sizeof startup;
-      // What the old message wrote through its lParam: a string of the host's.
-      std::u16string sentinel = u"untouched";
-      std::wstring command = L"about_driver.exe poke " + std::to_wstring(reinterpret_cast<uintptr_t>(&sentinel));
-      ASSERT_TRUE(::CreateProcessW((TestProgramFolder() + L"\\about_driver.exe").c_str(), command.data(), nullptr,
-                                   nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
-      UniqueHandle process(started.hProcess), thread(started.hThread);
-      WaitPumping(process.get());
-      DWORD poked = STILL_ACTIVE;
-      EXPECT_TRUE(::GetExitCodeProcess(process.get(), &poked) && poked == 0) << "about_driver poke: " << poked;
-      EXPECT_EQ(sentinel, u"untouched");
-      after = forms::testing::Text(url1) + L"|" + forms::testing::Text(box);
-      ASSERT_EQ(::AccessibleObjectFromWindow(url1, OBJID_CLIENT, __uuidof(IAccessible), link.put_void()), S_OK);
-      host.object.detach()->Release();
-      EXPECT_EQ(host.CanUnloadNow(), S_FALSE) << "the box is open";
-    }), S_OK);
-    EXPECT_EQ(before.substr(0, 6), L"First|");
-    EXPECT_EQ(after, before) << "the open box's link and caption";
-    EXPECT_TRUE(::IsWindowEnabled(host_window));
-    EXPECT_FALSE(::IsWindowEnabled(disabled_window));
-    ASSERT_TRUE(link);
-    EXPECT_EQ(host.CanUnloadNow(), S_FALSE) << "a screen reader holds the link's object";
-    VARIANT self;
-    self.vt = VT_I4, self.lVal = CHILDID_SELF;
-    UniqueBstr name;
-    EXPECT_EQ(link->get_accName(self, name.put()), CO_E_OBJNOTCONNECTED);
-    link = nullptr;
-    EXPECT_EQ(host.CanUnloadNow(), S_OK);
-  }
-  ::DestroyWindow(host_window), ::DestroyWindow(disabled_window);
 }
 
 }  // namespace

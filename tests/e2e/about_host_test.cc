@@ -202,34 +202,72 @@ TEST_F(AboutBox, TheLinkAndBothButtonsReachTheShellAndLeaveTheBoxOpen) {
   });
 }
 
-// The host calls ShowAboutBox again from a timer while the box is up, which the
-// box refuses with the automation error 400, its text and this interface's GUID.
+// While the box is up, on its own thread as a host's timer and a screen reader
+// in the host's process would: a second object's ShowAboutBox is refused with
+// the automation error 400, its text and this interface's GUID, and leaves the
+// open box's link alone; a message from another process cannot write into the
+// host; the host lets go of its object, and takes the link's accessible object.
 struct {
-  _CProductInfo* object;
+  ComPtr<_CProductInfo>* host_object;
   std::atomic<HRESULT> hr{S_OK};
   ComPtr<IErrorInfo> error;
+  ComPtr<IAccessible> link;
+  std::wstring link_text;
+  HRESULT unload = E_FAIL;
 } g_inner;
 
-void CALLBACK ShowAgain(HWND, UINT, UINT_PTR timer, DWORD) {
+void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), TakeVisibleDialog, reinterpret_cast<LPARAM>(&box));
+  if (!box) return;
   ::KillTimer(nullptr, timer);
+  const HWND url1 = Children(box).at(kLink);
+  auto second = Create();
+  second->ClearURLS(), second->AddURL(Bstr(L"http://second.example/"), Bstr(L"Second"));
   VARIANT_BOOL result = VARIANT_TRUE;
-  const HRESULT hr = g_inner.object->ShowAboutBox(&result);
+  const HRESULT hr = second->ShowAboutBox(&result);
   ::GetErrorInfo(0, g_inner.error.put());
+  second = nullptr;
+  // What the old link label's message wrote through its lParam: a string of the host's.
+  std::u16string sentinel = u"untouched";
+  std::wstring command = L"about_driver.exe poke " + std::to_wstring(reinterpret_cast<uintptr_t>(&sentinel));
+  PROCESS_INFORMATION started{};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  DWORD poked = STILL_ACTIVE;
+  if (::CreateProcessW((TestProgramFolder() + L"\\about_driver.exe").c_str(), command.data(), nullptr, nullptr, FALSE,
+                       0, nullptr, nullptr, &startup, &started)) {
+    UniqueHandle process(started.hProcess), thread(started.hThread);
+    // The box answers the driver's messages meanwhile.
+    while (::MsgWaitForMultipleObjects(1, &started.hProcess, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+      for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
+    ::GetExitCodeProcess(process.get(), &poked);
+  }
+  g_inner.link_text = Text(url1) + (sentinel == u"untouched" && poked == 0 ? L"" : L", written into by about_driver");
+  ::AccessibleObjectFromWindow(url1, OBJID_CLIENT, __uuidof(IAccessible), g_inner.link.put_void());
+  *g_inner.host_object = nullptr;
+  g_inner.unload = CallExport("DllCanUnloadNow");
   g_inner.hr = result == VARIANT_FALSE ? hr : E_UNEXPECTED;
 }
 
 // Ctrl+C copies once, on key-down; Escape does nothing; Enter presses OK; a
-// second showing fails.
-TEST_F(AboutBox, KeysAndASecondShowing) {
+// second showing fails; the host's windows take no input meanwhile. The link's
+// object, kept past the box, answers with an error and holds the DLL until released.
+TEST_F(AboutBox, KeysASecondShowingAndWhatOutlivesTheBox) {
+  const auto top_level = [](DWORD style) {
+    return ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | style, 0, 0, 50, 50, nullptr, nullptr,
+                             nullptr, nullptr);
+  };
+  const HWND host_window = top_level(0), disabled_window = top_level(WS_DISABLED);
   auto o = Product(L"");
   o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));
-  g_inner.object = o.get();
-  ::SetTimer(nullptr, 0, 1, ShowAgain);
+  g_inner.host_object = &o;
+  ::SetTimer(nullptr, 0, 1, WhileUp);
   Show(o, [&](HWND box, const std::vector<HWND>& c) {
     EXPECT_TRUE(WaitUntil([] { return g_inner.hr != S_OK; }));
+    EXPECT_FALSE(::IsWindowEnabled(host_window));
     const std::wstring copied = CopyWithCtrlC(box);
     EXPECT_TRUE(copied.starts_with(L"---------------------------\r\n" + LibraryText(2, L"Widget") + L"\r\n")) << copied;
-    EXPECT_NE(copied.find(L"\r\nLanguage library: VELKORes1033.DLL\r\nUser locale: 1033\r\n"), std::wstring::npos);
     ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0), ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
     TypeKeys(box, {VK_ESCAPE});
     EXPECT_EQ(Tab(box), c[kVisitWebsite]);
@@ -240,7 +278,11 @@ TEST_F(AboutBox, KeysAndASecondShowing) {
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000)) << "not closed by Enter";
   });
   EXPECT_EQ(g_inner.hr, static_cast<HRESULT>(0x800A0190));
-  ASSERT_TRUE(g_inner.error);
+  EXPECT_EQ(g_inner.link_text, L"Widget on the web");
+  EXPECT_EQ(g_inner.unload, S_FALSE) << "the box was open";
+  EXPECT_EQ(std::tuple(::IsWindowEnabled(host_window), ::IsWindowEnabled(disabled_window)), std::tuple(TRUE, FALSE));
+  ::DestroyWindow(host_window), ::DestroyWindow(disabled_window);
+  ASSERT_TRUE(g_inner.error && g_inner.link);
   Bstr description;
   GUID guid = GUID_NULL;
   g_inner.error->GetDescription(description.put());
@@ -248,6 +290,12 @@ TEST_F(AboutBox, KeysAndASecondShowing) {
   EXPECT_EQ(description.str(), L"Form already displayed; can't show modally");
   EXPECT_EQ(guid, IID__CProductInfo);
   g_inner.error = nullptr;
+  EXPECT_EQ(CallExport("DllCanUnloadNow"), S_FALSE) << "a screen reader holds the link's object";
+  VARIANT self{};
+  self.vt = VT_I4;
+  EXPECT_EQ(g_inner.link->get_accName(self, Bstr().put()), CO_E_OBJNOTCONNECTED);
+  g_inner.link = nullptr;
+  EXPECT_EQ(CallExport("DllCanUnloadNow"), S_OK);
 }
 
 }  // namespace
