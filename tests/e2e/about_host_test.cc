@@ -244,9 +244,9 @@ void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
     ::GetExitCodeProcess(process.get(), &poked);
   }
   g_inner.link_text = Text(url1) + (sentinel == u"untouched" && poked == 0 ? L"" : L", written into by about_driver");
-  ::AccessibleObjectFromWindow(url1, OBJID_CLIENT, __uuidof(IAccessible), g_inner.link.put_void());
   *g_inner.host_object = nullptr;
   g_inner.unload = CallExport("DllCanUnloadNow");
+  ::AccessibleObjectFromWindow(url1, OBJID_CLIENT, __uuidof(IAccessible), g_inner.link.put_void());
   g_inner.hr = result == VARIANT_FALSE ? hr : E_UNEXPECTED;
 }
 
