@@ -13,9 +13,9 @@
 //   about_driver close   prints what the box shows ("caption: ...", "layout:
 //                        <direction>, cmdOK <pixels from the edge the box starts
 //                        at> px in", then one "<control>: <text>" line per control, " (hidden)" after a
-//                        hidden one, then "url1 action: <the link's default
-//                        action as a screen reader reads it>"), presses OK and
-//                        waits for the box to go
+//                        hidden one, and with "action" after it, "url1 action:
+//                        <the link's default action as a screen reader reads
+//                        it>"), presses OK and waits for the box to go
 //   about_driver poke <address>
 //                        sends every control of the box the link label's old
 //                        registered message, which wrote a string through the
@@ -100,6 +100,9 @@ inline std::wstring RegisteredClassOf(HWND window) {
   return name;
 }
 
+// The command's argument, if any.
+std::wstring g_argument;
+
 const char* const kNames[] = {"lblProductName", "lblCopyright", "cmdOK", "cmdVisitWebsite", "url1", "cmdViewEULA"};
 
 int Copy(HWND box) {
@@ -150,8 +153,8 @@ int Close(HWND box) {
   for (size_t i = 0; i < c.size(); ++i)
     std::printf("%s: %s%s\n", kNames[i], Utf8(Text(c[i])).c_str(), ::IsWindowVisible(c[i]) ? "" : " (hidden)");
   // Through MSAA from this process, as a screen reader asks.
-  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  {
+  if (g_argument == L"action") {
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     velko::ComPtr<IAccessible> link;
     velko::UniqueBstr action;
     VARIANT self;
@@ -159,8 +162,9 @@ int Close(HWND box) {
     if (::AccessibleObjectFromWindow(c[4], OBJID_CLIENT, __uuidof(IAccessible), link.put_void()) == S_OK)
       link->get_accDefaultAction(self, action.put());
     std::printf("url1 action: %s\n", Utf8(action.get() ? action.get() : L"(none)").c_str());
+    link = nullptr;
+    ::CoUninitialize();
   }
-  ::CoUninitialize();
 
   std::fflush(stdout);
   ::SendMessageW(c[2], BM_CLICK, 0, 0);
@@ -169,12 +173,12 @@ int Close(HWND box) {
   return 1;
 }
 
-LPARAM g_poke_address = 0;
 
 int Poke(HWND box) {
+  const LPARAM address = static_cast<LPARAM>(std::wcstoull(g_argument.c_str(), nullptr, 0));
   const UINT message = ::RegisterWindowMessageW(L"VELKO.LinkLabel");
   for (HWND control : Children(box))
-    for (WPARAM request = 0; request < 8; ++request) ::SendMessageW(control, message, request, g_poke_address);
+    for (WPARAM request = 0; request < 8; ++request) ::SendMessageW(control, message, request, address);
   return 0;
 }
 
@@ -182,7 +186,7 @@ int Poke(HWND box) {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argc > 1 ? argv[1] : L"";
-  if (argc > 2) g_poke_address = static_cast<LPARAM>(std::wcstoull(argv[2], nullptr, 0));
+  if (argc > 2) g_argument = argv[2];
   int (*const run)(HWND) = command == L"wait"     ? Wait
                            : command == L"copy"   ? Copy
                            : command == L"styles" ? Styles
@@ -190,7 +194,7 @@ int wmain(int argc, wchar_t** argv) {
                            : command == L"poke"   ? Poke
                                                   : nullptr;
   if (!run) {
-    std::fprintf(stderr, "usage: about_driver wait | copy | styles | close | poke <address>\n");
+    std::fprintf(stderr, "usage: about_driver wait | copy | styles | close [action] | poke <address>\n");
     return 2;
   }
   HWND box = FindAboutBox();

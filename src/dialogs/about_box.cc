@@ -99,57 +99,54 @@ AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang)
 
 void AboutBoxForm::Form_Load() {
   SetRightToLeft(lang_.RightToLeft());
-  ResumeNext([&] { ApplyLocaleFonts(*this, false); });
+  ApplyLocaleFonts(*this, false);
   // Only emptiness counts: whether the path names a file is the shell's business.
-  ResumeNext([&] { cmdViewEULA.SetVisible(!info_.EULAPath.empty()); });
+  cmdViewEULA.visible = !info_.EULAPath.empty();
   LayOutButtonRow();
-  ResumeNext([&] { cmdOK.SetCaption(lang_.GetLangString(kOKText)); });
-  ResumeNext([&] { cmdVisitWebsite.SetCaption(lang_.GetLangString(kVisitWebsiteText)); });
-  ResumeNext([&] { cmdViewEULA.SetCaption(lang_.GetLangString(kViewEULAText)); });
-  ResumeNext([&] { SetCaption(ReplaceAll(lang_.GetLangString(kCaptionText), u"%1", info_.ProductName)); });
-  ResumeNext([&] { lblProductName.SetCaption(info_.ProductName + u" " + info_.ProductVersion); });
-  ResumeNext([&] { lblCopyright.SetCaption(info_.Copyright); });
-  ResumeNext([&] { url1.SetLinkAction(lang_.GetLangString(kOpenLinkText)); });
+  ResumeNext([&] { cmdOK.caption = lang_.GetLangString(kOKText); });
+  ResumeNext([&] { cmdVisitWebsite.caption = lang_.GetLangString(kVisitWebsiteText); });
+  ResumeNext([&] { cmdViewEULA.caption = lang_.GetLangString(kViewEULAText); });
+  ResumeNext([&] { caption = ReplaceAll(lang_.GetLangString(kCaptionText), u"%1", info_.ProductName); });
+  ResumeNext([&] { lblProductName.caption = info_.ProductName + u" " + info_.ProductVersion; });
+  ResumeNext([&] { lblCopyright.caption = info_.Copyright; });
+  ResumeNext([&] { url1.link_action = lang_.GetLangString(kOpenLinkText); });
 }
 
 void AboutBoxForm::LayOutButtonRow() {
-  // Single precision, as the controls hold their positions; a refused value
-  // leaves that one property at its design value.
-  float width = 0;
-  ResumeNext([&] { width = ScaleWidth() / 2 - 75; });
-  ResumeNext([&] { cmdVisitWebsite.SetLeft(50); });
-  ResumeNext([&] { cmdVisitWebsite.SetWidth(width); });
-  if (!cmdViewEULA.Visible()) return;  // alone in the row, at the width it has beside the EULA button
-  ResumeNext([&] { cmdViewEULA.SetWidth(width); });
-  ResumeNext([&] { cmdViewEULA.SetLeft(cmdVisitWebsite.Left() + cmdVisitWebsite.Width() + 50); });
+  // Single precision, as the controls hold their positions.
+  const float width = ScaleWidth() / 2 - 75;
+  cmdVisitWebsite.left = 50;
+  cmdVisitWebsite.width = width;
+  if (!cmdViewEULA.visible) return;  // alone in the row, at the width it has beside the EULA button
+  cmdViewEULA.width = width;
+  cmdViewEULA.left = cmdVisitWebsite.left + cmdVisitWebsite.width + 50;
 }
 
 void AboutBoxForm::ClearURLS() {
-  url1.SetCaption(u"");
-  url1.SetTag(u"");
+  url1.caption = u"";
+  url1.tag = u"";
 }
 
 void AboutBoxForm::AddURL(std::u16string_view HREF, std::u16string_view DisplayText) {
-  if (!url1.Caption().empty()) return;
-  url1.SetCaption(std::u16string(DisplayText));
-  url1.SetTag(std::u16string(HREF));
+  if (!url1.caption.empty()) return;
+  url1.caption = std::u16string(DisplayText);
+  url1.tag = std::u16string(HREF);
 }
 
 std::u16string AboutBoxForm::ClipboardText() {
   std::u16string text;
   auto line = [&text](std::u16string_view part) { text.append(part).append(u"\r\n"); };
   line(kRule);
-  line(Caption());
+  line(caption);
   line(kRule);
-  line(lblProductName.Caption());
-  line(lblCopyright.Caption());
-  if (!url1.Caption().empty() || !url1.Tag().empty())
-    line(url1.Caption() + (url1.Caption().empty() || url1.Tag().empty() ? u"" : u" ") +
-         (url1.Tag().empty() ? u"" : u"<" + url1.Tag() + u">"));
+  line(lblProductName.caption);
+  line(lblCopyright.caption);
+  if (!url1.caption.empty() || !url1.tag.empty())
+    line(url1.caption + (url1.caption.empty() || url1.tag.empty() ? u"" : u" ") +
+         (url1.tag.empty() ? u"" : u"<" + url1.tag + u">"));
   line(kRule);
   const platform::ComponentFileFacts file = platform::ComponentFile();
   const std::u16string& library = lang_.LangLibPath();
-  const forms::FontValue& font = Font();
   line(u"File: " + file.name);
   line(u"File version: " + (file.version.empty() ? u"none" : file.version));
   line(u"Architecture: " + file.architecture);
@@ -177,7 +174,7 @@ void AboutBoxForm::cmdViewEULA_Click() {
 void AboutBoxForm::url1_DblClick() {
   // No verb: the address's own default action, which for a web address is the
   // browser. No owner window, and an empty tag goes to the shell unchecked.
-  (void)seams::ShellExecuteA(nullptr, nullptr, ToAnsi(url1.Tag()).c_str(), nullptr, nullptr, kSwShowNormal);
+  (void)seams::ShellExecuteA(nullptr, nullptr, ToAnsi(url1.tag).c_str(), nullptr, nullptr, kSwShowNormal);
 }
 
 void ShowAboutBox(AboutBoxForm& form, const std::vector<std::u16string>* links) {

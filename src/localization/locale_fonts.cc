@@ -32,8 +32,8 @@ void SetLocaleFont(forms::FontValue& font, bool KeepSize) noexcept {
 }
 
 void ApplyLocaleFonts(forms::Form& form, bool KeepSize) noexcept {
-  SetLocaleFont(form.Font(), KeepSize);
-  for (const auto& control : form.Controls()) SetLocaleFont(control->Font(), KeepSize);
+  SetLocaleFont(form.font, KeepSize);
+  for (const auto& control : form.Controls()) SetLocaleFont(control->font, KeepSize);
 }
 
 }  // namespace velko

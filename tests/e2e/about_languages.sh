@@ -3,8 +3,8 @@
 # in locales.tsv (sort orders such as es-ES_tradnl aside, and 2074 sr-Latn-CS, which
 # Wine cannot take as the user locale: sr-Latn shows as 6170), a VBScript host shows
 # the box under that locale, its caption must be the language's text 2 (so the
-# locale's own library was loaded), the link's default action, read through
-# MSAA from another process, its text 45, and a screenshot labelled with the LCID goes
+# locale's own library was loaded), in German the link's default action, read
+# through MSAA from another process, its text 45, and a screenshot labelled with the LCID goes
 # onto the contact sheet build/about-languages-<arch>.png.
 #   about_languages.sh <x86|x64> <build dir>
 set -u
@@ -28,13 +28,16 @@ while IFS=$'\t' read -r lcid name language; do
     sleep 0.1  # the painted window reaches the X server
     import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$lcid $name.png"
   fi
-  shown=$(run "$build/tests/about_driver.exe" close | tr -d '\r')
+  # One language's screen reader is enough: the driver's MSAA round trip costs seconds.
+  action=; [ "$language" = de ] && action=action
+  shown=$(run "$build/tests/about_driver.exe" close $action | tr -d '\r')
   caption=$(sed -n 's/^caption: //p' <<<"$shown")
   text=$(grep -A2 '^msgctxt "2"' "$tr/$language.po" | sed -n 's/^msgstr "\(.*\)"$/\1/p')
   [ "$caption" = "${text//%1/Sample Product}" ] || fail "$name ($lcid): the caption is '$caption', not its text 2 '$text'"
   # A screen reader hears the link's default action in the box's language.
-  action=$(grep -A2 '^msgctxt "45"' "$tr/$language.po" | sed -n 's/^msgstr "\(.*\)"$/\1/p')
-  grep -qxF "url1 action: $action" <<<"$shown" || fail "$name ($lcid): $(grep 'url1 action' <<<"$shown"), not '$action'"
+  text=$(grep -A2 '^msgctxt "45"' "$tr/$language.po" | sed -n 's/^msgstr "\(.*\)"$/\1/p')
+  [ -z "$action" ] || grep -qxF "url1 action: $text" <<<"$shown" ||
+    fail "$name ($lcid): $(grep 'url1 action' <<<"$shown"), not '$text'"
   # Arabic and Hebrew boxes are mirrored: OK stands 4320 twips (288 px) from the right.
   direction=left-to-right; [[ $language == @(ar|he) ]] && direction=right-to-left
   grep -qx "layout: $direction, cmdOK 288 px in" <<<"$shown" || fail "$name ($lcid): $(grep layout <<<"$shown")"

@@ -1,19 +1,12 @@
-// Forms on Windows: each showing is a real modal dialog.
-//
-// The dialog comes from an in-memory template that holds only the frame; the
-// controls are created in WM_INITDIALOG from the form's current properties. The
-// dialog manager would create a template's font with the default character
-// set, which loses the locale's charset, so the form keeps its own HFONT and
-// answers WM_GETFONT with it.
-//
-// Twips become pixels at the DPI of the window, so the box keeps its size in
-// inches on any display. The dialog runs in the activation context of the
-// module's own manifest, which asks for common controls 6: the box has the
-// visual styles of the system whatever the host's manifest says.
-//
-// Labels are the system's static controls, and link labels are subclassed: a
-// static never takes the focus by itself and assistive technology meets it as
-// plain text, while a label that shows a link must be a tab stop, show the
+// Forms on Windows. The dialog comes from an in-memory template that holds only
+// the frame; the controls are created in WM_INITDIALOG. The dialog manager
+// would create a template's font with the default character set, losing the
+// locale's, so the form keeps its own HFONT and answers WM_GETFONT with it.
+// Twips become pixels at the DPI of the window. The dialog runs in the
+// activation context of the module's own manifest (common controls 6), so the
+// box has the system's visual styles whatever the host's manifest says. Link
+// labels are subclassed statics: a static never takes the focus and a screen
+// reader meets it as plain text, while a link must be a tab stop, show the
 // focus, open on Space and be a link to a screen reader.
 #include "platform/win32/forms.h"
 
@@ -49,9 +42,8 @@ constexpr wchar_t kLinkLabelProperty[] = L"VELKO.LinkLabel";
 // for a moment (Wine's X11 bridge opens it to pass selections on), 10 ms apart.
 constexpr int kClipboardAttempts = 10;
 
-// The activation context of the module's manifest resource (common controls 6),
-// made once and released when the module unloads. Invalid where the module has
-// no manifest (a test program): dialogs then take the thread's own context.
+// The activation context of the module's manifest resource, made once; invalid
+// where the module has none (a test program): dialogs then take the thread's.
 HANDLE CommonControlsContext() {
   static const UniqueActCtx context = [] {
     ACTCTXW request{};
@@ -71,10 +63,8 @@ Function SystemFunction(HMODULE module, const char* name) {
 }
 
 // The pixels per inch of `window`, asked the newest way the system knows:
-// GetDpiForWindow (Windows 10) answers for the window's own DPI awareness and
-// monitor, GetDpiForMonitor (Windows 8.1) for its monitor, and before them the
-// screen has one DPI. A host that is not DPI-aware gets 96 from each, and the
-// system scales its windows.
+// GetDpiForWindow (Windows 10), GetDpiForMonitor (8.1), the screen's. A host
+// that is not DPI-aware gets 96 from each, and the system scales its windows.
 int WindowDpi(HWND window) {
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
   if (const auto get = SystemFunction<GetDpiForWindowFunction>(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"))
@@ -112,9 +102,8 @@ HCURSOR PointingHand() {
   return cursor;  // shared cursors: never destroyed
 }
 
-// Oleacc, loaded at the first request of assistive technology rather than with
-// the component: most hosts never meet one. Kept for the life of the process,
-// as the system's delay-load helper keeps what it loads, because clients may
+// Oleacc, loaded at the first request of assistive technology (most hosts never
+// meet one) and kept, as the delay-load helper keeps what it loads: clients may
 // hold the standard objects it made after the box is gone.
 struct Oleacc {
   decltype(&::CreateStdAccessibleObject) create_std_accessible_object;
@@ -138,18 +127,15 @@ class Dialog final {
   // Builds the window from the form's current properties and runs its modal
   // loop; returns when the form unloads or the window is gone.
   void Run() {
-    // A template with the frame only: no menu, the dialog class, no title (set
-    // with the controls), no font, no controls. Mirrored, its children are too:
-    // a position from the left is then one from the right.
+    // The frame only: no menu, class, title, font or controls. Mirrored, its
+    // children are too: a position from the left is then one from the right.
     alignas(DWORD) WORD frame[(sizeof(DLGTEMPLATE) + 1) / 2 + 3] = {};
     auto* t = reinterpret_cast<DLGTEMPLATE*>(frame);
     t->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE;
     t->dwExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | (form_.RightToLeft() ? WS_EX_LAYOUTRTL : 0);
-    // Active from the dialog's creation to the end of its modal loop, so the
-    // buttons and everything their handlers create are common controls 6.
+    // Active to the end of the modal loop: what the handlers create is version 6 too.
     ScopedActCtxActivation visual_styles(CommonControlsContext());
-    // Keys reach the dialog manager's loop, not the dialog procedure; its
-    // message filter is where Ctrl+C can be seen.
+    // Keys reach the dialog manager's loop, not the procedure: Ctrl+C is seen in its filter.
     UniqueHHook keyboard(::SetWindowsHookExW(WH_MSGFILTER, &KeyboardFilter, nullptr, ::GetCurrentThreadId()));
     const INT_PTR result =
         ::DialogBoxIndirectParamW(OwnModule(), t, nullptr, &Proc, reinterpret_cast<LPARAM>(this));
@@ -157,8 +143,7 @@ class Dialog final {
     if (result == -1) ThrowLastError();
   }
 
-  // The form unloads: the thread's windows are enabled first, so that one of
-  // them is activated next; then the modal loop ends and the window goes.
+  // The form unloads. The thread's windows are enabled first, so that one of them is activated next.
   void Close() {
     other_windows_.Restore();
     if (hwnd_) ::EndDialog(hwnd_, 0);
@@ -195,33 +180,31 @@ class Dialog final {
 
   // Gives every control its font and place at the current DPI.
   void LayOut() {
-    form_font_ = FontFor(form_.Font());
+    form_font_ = FontFor(form_.font);
     for (size_t i = 0; i < children_.size(); ++i) {
       const Control& c = *form_.Controls()[i];
-      ::SendMessageW(children_[i], WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.Font())), FALSE);
-      ::MoveWindow(children_[i], Pixels(c.Left()), Pixels(c.design().top), Pixels(c.Width()),
-                   Pixels(c.design().height), TRUE);
+      ::SendMessageW(children_[i], WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
+      ::MoveWindow(children_[i], Pixels(c.left), Pixels(c.design.top), Pixels(c.width),
+                   Pixels(c.design.height), TRUE);
     }
   }
 
   void CreateChild(Control& control, int id) {
-    // Labels keep the static class of the host's own context: version 6 draws
-    // plain text no differently, and Wine's version-6 static loses a small
-    // block of memory for every label given a font (a leak the soak test sees).
-    const bool label = control.kind() == ControlKind::kLabel;
+    // Labels keep the host's static class: version 6 draws text no differently,
+    // and Wine's leaks a little memory per label given a font (the soak sees it).
+    const bool label = control.design.kind == ControlKind::kLabel;
     ScopedActCtxActivation host_context(label && CommonControlsContext() != INVALID_HANDLE_VALUE ? nullptr
                                                                                                  : INVALID_HANDLE_VALUE);
-    DWORD style = WS_CHILD | (control.Visible() ? WS_VISIBLE : 0) | (control.TabStop() ? WS_TABSTOP : 0);
+    DWORD style = WS_CHILD | (control.visible ? WS_VISIBLE : 0) | (control.TabStop() ? WS_TABSTOP : 0);
     // SS_NOTIFY: the label gets the mouse, for its double-click and its pointer.
-    style |= label ? SS_LEFT | SS_NOTIFY | SS_NOPREFIX : control.design().is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-    HWND hwnd = ::CreateWindowExW(0, label ? L"STATIC" : L"BUTTON", AsWide(control.Caption()), style, 0, 0, 0, 0,
+    style |= label ? SS_LEFT | SS_NOTIFY | SS_NOPREFIX : control.design.is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    HWND hwnd = ::CreateWindowExW(0, label ? L"STATIC" : L"BUTTON", AsWide(control.caption), style, 0, 0, 0, 0,
                                   hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), OwnModule(), nullptr);
     if (!hwnd) ThrowLastError();
     children_.push_back(hwnd);
-    if (control.design().is_default) ::SendMessageW(hwnd_, DM_SETDEFID, id, 0);
-    if (!control.design().link) return;
-    // Subclassed by hand, not with comctl32's helpers: the component does not
-    // load comctl32 for hosts that never show the box.
+    if (control.design.is_default) ::SendMessageW(hwnd_, DM_SETDEFID, id, 0);
+    if (!control.design.link) return;
+    // Subclassed by hand: comctl32's helpers would load it for hosts that never show the box.
     links_.push_back(std::make_unique<LinkLabel>(LinkLabel{control, nullptr, nullptr}));
     if (!::SetPropW(hwnd, kLinkLabelProperty, links_.back().get())) ThrowLastError();
     links_.back()->static_proc = reinterpret_cast<WNDPROC>(
@@ -239,8 +222,7 @@ class Dialog final {
     for (int pass = 0; pass < 2; ++pass) {
       ::SetWindowPos(hwnd_, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                      (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-      // AdjustWindowRectEx knows the frame at the system's DPI only; a window of
-      // another DPI has a frame of another size, measured now and made up for.
+      // AdjustWindowRectEx knows the system DPI's frame only: another DPI's is measured and made up for.
       RECT client;
       ::GetClientRect(hwnd_, &client);
       if (client.right == client_width && client.bottom == client_height) break;
@@ -253,14 +235,14 @@ class Dialog final {
     hwnd_ = hwnd;
     dpi_ = WindowDpi(hwnd);
     ::SetPropW(hwnd, kDialogProperty, this);
-    ::SetWindowTextW(hwnd, AsWide(form_.Caption()));
+    ::SetWindowTextW(hwnd, AsWide(form_.caption));
     FitFrame();
     // Created in tab order, so the dialog manager's tabbing follows it.
     for (size_t i = 0; i < form_.Controls().size(); ++i)
       CreateChild(*form_.Controls()[i], kFirstControlId + static_cast<int>(i));
     LayOut();
     for (size_t i = 0; i < children_.size(); ++i)
-      if (form_.Controls()[i]->TabStop() && form_.Controls()[i]->Visible()) {
+      if (form_.Controls()[i]->TabStop() && form_.Controls()[i]->visible) {
         ::SetFocus(children_[i]);
         break;
       }
@@ -273,8 +255,7 @@ class Dialog final {
     const auto old_fonts = std::move(fonts_);
     fonts_.clear();
     LayOut();
-    // The frame that the system suggests keeps the box where it is; another one
-    // could bring it back to the first monitor and start over.
+    // The system's frame keeps the box where it is; another could take it back to the first monitor.
     ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(hwnd_, nullptr, TRUE);
@@ -314,9 +295,8 @@ class Dialog final {
   }
 
   static LRESULT CALLBACK KeyboardFilter(int code, WPARAM wparam, LPARAM lparam) {
-    // Modal dialog loops pass every message here first (IsDialogMessage calls
-    // CallMsgFilter with MSGF_DIALOGBOX). Ctrl with Alt is AltGr on many
-    // keyboards, which types a character rather than a command.
+    // IsDialogMessage passes every message here first (MSGF_DIALOGBOX). Ctrl
+    // with Alt is AltGr on many keyboards: a character, not a command.
     const MSG& msg = *reinterpret_cast<const MSG*>(lparam);
     if (code == MSGF_DIALOGBOX && msg.message == WM_KEYDOWN && msg.wParam == 'C' && ::GetKeyState(VK_CONTROL) < 0 &&
         ::GetKeyState(VK_MENU) >= 0)
@@ -338,7 +318,7 @@ class Dialog final {
     text = client;
     const HGDIOBJ old_font = ::SelectObject(dc.get(), reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
     // The flags the static control draws its text with; one pixel more on each side.
-    ::DrawTextW(dc.get(), AsWide(control.Caption()), static_cast<int>(control.Caption().size()), &text,
+    ::DrawTextW(dc.get(), AsWide(control.caption), static_cast<int>(control.caption.size()), &text,
                 DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
     ::SelectObject(dc.get(), old_font);
     ::InflateRect(&text, 1, 1);
@@ -357,8 +337,7 @@ class Dialog final {
     switch (message) {
       case WM_GETDLGCODE:
         // A static's own answer, said here because it matters: a label that asked
-        // for Enter, or claimed to be a default button, would take Enter from the
-        // form's default button.
+        // for Enter would take it from the form's default button.
         return DLGC_STATIC;
       case WM_KEYDOWN:
         // Space on a focused link, as on a focused button; not again while it repeats.
@@ -388,7 +367,7 @@ class Dialog final {
                                                           standard.put_void())) &&
             standard)
           link.accessible = MakeLinkAccessible(hwnd, std::move(standard),
-                                               {control.Caption(), control.Tag(), control.LinkAction()});
+                                               {control.caption, control.tag, control.link_action});
         if (link.accessible) return oleacc.lresult_from_object(__uuidof(IAccessible), wparam, link.accessible.get());
         break;
       }
@@ -430,9 +409,9 @@ class Dialog final {
       case WM_COMMAND: {
         // Escape sends IDCANCEL, which has no control: the box has no cancel button.
         const Control* control = dialog->ControlOf(reinterpret_cast<HWND>(lparam));
-        if (control && control->kind() == ControlKind::kCommandButton && HIWORD(wparam) == BN_CLICKED)
+        if (control && control->design.kind == ControlKind::kCommandButton && HIWORD(wparam) == BN_CLICKED)
           Raise(control->on_click);
-        if (control && control->kind() == ControlKind::kLabel && HIWORD(wparam) == STN_DBLCLK)
+        if (control && control->design.kind == ControlKind::kLabel && HIWORD(wparam) == STN_DBLCLK)
           Raise(control->on_dbl_click);
         return TRUE;
       }
@@ -444,13 +423,13 @@ class Dialog final {
         const Control* control = dialog->ControlOf(reinterpret_cast<HWND>(lparam));
         if (!control) return FALSE;
         const HDC dc = reinterpret_cast<HDC>(wparam);
-        ::SetTextColor(dc, control->design().link ? kLinkColor : ::GetSysColor(COLOR_BTNTEXT));
+        ::SetTextColor(dc, control->design.link ? kLinkColor : ::GetSysColor(COLOR_BTNTEXT));
         ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_BTNFACE));
       }
       case WM_SETCURSOR: {
         const Control* control = dialog->ControlOf(reinterpret_cast<HWND>(wparam));
-        if (!control || !control->design().link) return FALSE;
+        if (!control || !control->design.link) return FALSE;
         ::SetCursor(PointingHand());
         ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, TRUE);
         return TRUE;
@@ -487,16 +466,16 @@ class Dialog final {
 };
 
 void Control::ResetToDesign() {
-  caption_ = design_.caption;
-  tag_.clear();
-  visible_ = true;
-  left_ = design_.left;
-  width_ = design_.width;
-  font_ = design_.font;
-  link_action_ = design_.link_action;
+  caption = design.caption;
+  tag.clear();
+  visible = true;
+  left = design.left;
+  width = design.width;
+  font = design.font;
+  link_action = design.link_action;
 }
 
-Form::Form(FormDesign design) : design_(std::move(design)), caption_(design_.caption), font_(design_.font) {}
+Form::Form(FormDesign design) : caption(design.caption), font(design.font), design_(std::move(design)) {}
 
 Form::~Form() = default;
 
@@ -517,8 +496,8 @@ void Form::Load() {
   if (loaded_) return;
   // Loaded before the start-up runs, so that the start-up may use the form freely.
   loaded_ = true;
-  caption_ = design_.caption;
-  font_ = design_.font;
+  caption = design_.caption;
+  font = design_.font;
   for (const auto& control : controls_) control->ResetToDesign();
   Form_Load();
 }

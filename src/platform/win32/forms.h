@@ -53,48 +53,28 @@ struct ControlDesign {
   std::u16string link_action;
 };
 
-// A label or command button. Labels show every "&" of their caption as it is.
-class Control {
- public:
-  explicit Control(ControlDesign design) : design_(std::move(design)) { ResetToDesign(); }
+// A label or command button: its design and its current properties, which go
+// back to the design at every load of its form. Labels show every "&" of their
+// caption as it is.
+struct Control {
+  explicit Control(ControlDesign control_design) : design(std::move(control_design)) { ResetToDesign(); }
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
+  void ResetToDesign();
+  bool ShowsLink() const { return design.link && !caption.empty(); }
+  bool TabStop() const { return design.kind == ControlKind::kCommandButton || ShowsLink(); }
 
-  const ControlDesign& design() const { return design_; }
-  ControlKind kind() const { return design_.kind; }
-  const std::u16string& Caption() const { return caption_; }
-  void SetCaption(std::u16string caption) { caption_ = std::move(caption); }
+  const ControlDesign design;
+  std::u16string caption;
   // A free text that the form's code keeps with the control; never shown.
-  const std::u16string& Tag() const { return tag_; }
-  void SetTag(std::u16string tag) { tag_ = std::move(tag); }
-  bool Visible() const { return visible_; }
-  void SetVisible(bool visible) { visible_ = visible; }
-  float Left() const { return left_; }
-  float Width() const { return width_; }
-  void SetLeft(float twips) { left_ = twips; }
-  void SetWidth(float twips) { width_ = twips; }
-  FontValue& Font() { return font_; }
-  const FontValue& Font() const { return font_; }
-  const std::u16string& LinkAction() const { return link_action_; }
-  void SetLinkAction(std::u16string action) { link_action_ = std::move(action); }
-  bool ShowsLink() const { return design_.link && !caption_.empty(); }
-  bool TabStop() const { return kind() == ControlKind::kCommandButton || ShowsLink(); }
-
+  std::u16string tag;
+  bool visible = true;
+  float left = 0, width = 0;
+  FontValue font;
+  std::u16string link_action;
   // Event handlers, set by the form's code: a button's click, a link's opening.
   std::function<void()> on_click;
   std::function<void()> on_dbl_click;
-
- private:
-  friend class Form;
-  void ResetToDesign();
-
-  const ControlDesign design_;
-  std::u16string caption_;
-  std::u16string tag_;
-  bool visible_ = true;
-  float left_ = 0, width_ = 0;
-  FontValue font_;
-  std::u16string link_action_;
 };
 
 // The live modal dialog of a shown form.
@@ -114,11 +94,6 @@ class Form {
   Form& operator=(const Form&) = delete;
   virtual ~Form();
 
-  const std::u16string& Caption() const { return caption_; }
-  void SetCaption(std::u16string caption) { caption_ = std::move(caption); }
-  // The form's font, which the dialog reports as the font of the window.
-  FontValue& Font() { return font_; }
-  const FontValue& Font() const { return font_; }
   float ScaleWidth() const { return design_.scale_width; }
   float ScaleHeight() const { return design_.scale_height; }
   // The controls in tab order, which is also the order of the collection.
@@ -160,12 +135,14 @@ class Form {
   // Adds a control at the end of the tab order; the form owns it.
   Control& AddControl(ControlDesign design);
 
- private:
-  friend class Dialog;
+ public:
+  // The current caption and font (which the dialog reports as the window's),
+  // back to the design at every load.
+  std::u16string caption;
+  FontValue font;
 
+ private:
   const FormDesign design_;
-  std::u16string caption_;
-  FontValue font_;
   std::vector<std::unique_ptr<Control>> controls_;
   bool loaded_ = false;
   bool right_to_left_ = false;

@@ -62,13 +62,11 @@ class LinkAccessible final : public IAccessible, public IOleWindow {
   }
 
   // IAccessible: the link's own answers for the label itself.
-  STDMETHODIMP get_accName(VARIANT child, BSTR* name) noexcept override {
-    if (!name || !IsSelf(child)) return Forward(&IAccessible::get_accName, child, name);
-    return standard_ ? ToBstr(facts_.name, name) : CO_E_OBJNOTCONNECTED;
+  STDMETHODIMP get_accName(VARIANT child, BSTR* out) noexcept override {
+    return Text(&IAccessible::get_accName, child, out, facts_.name);
   }
-  STDMETHODIMP get_accValue(VARIANT child, BSTR* value) noexcept override {
-    if (!value || !IsSelf(child)) return Forward(&IAccessible::get_accValue, child, value);
-    return standard_ ? ToBstr(facts_.address, value) : CO_E_OBJNOTCONNECTED;
+  STDMETHODIMP get_accValue(VARIANT child, BSTR* out) noexcept override {
+    return Text(&IAccessible::get_accValue, child, out, facts_.address);
   }
   STDMETHODIMP get_accRole(VARIANT child, VARIANT* role) noexcept override {
     if (!role || !IsSelf(child)) return Forward(&IAccessible::get_accRole, child, role);
@@ -84,9 +82,8 @@ class LinkAccessible final : public IAccessible, public IOleWindow {
     state->lVal |= STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE | (::GetFocus() == label_ ? STATE_SYSTEM_FOCUSED : 0);
     return hr;
   }
-  STDMETHODIMP get_accDefaultAction(VARIANT child, BSTR* action) noexcept override {
-    if (!action || !IsSelf(child)) return Forward(&IAccessible::get_accDefaultAction, child, action);
-    return standard_ ? ToBstr(facts_.default_action, action) : CO_E_OBJNOTCONNECTED;
+  STDMETHODIMP get_accDefaultAction(VARIANT child, BSTR* out) noexcept override {
+    return Text(&IAccessible::get_accDefaultAction, child, out, facts_.default_action);
   }
   STDMETHODIMP accDoDefaultAction(VARIANT child) noexcept override {
     if (!IsSelf(child)) return Forward(&IAccessible::accDoDefaultAction, child);
@@ -95,37 +92,25 @@ class LinkAccessible final : public IAccessible, public IOleWindow {
   }
 
   // IAccessible: the system's answers.
-  STDMETHODIMP get_accParent(IDispatch** parent) noexcept override { return Forward(&IAccessible::get_accParent, parent); }
-  STDMETHODIMP get_accChildCount(long* count) noexcept override { return Forward(&IAccessible::get_accChildCount, count); }
-  STDMETHODIMP get_accChild(VARIANT child, IDispatch** out) noexcept override {
-    return Forward(&IAccessible::get_accChild, child, out);
-  }
-  STDMETHODIMP get_accDescription(VARIANT child, BSTR* out) noexcept override {
-    return Forward(&IAccessible::get_accDescription, child, out);
-  }
-  STDMETHODIMP get_accHelp(VARIANT child, BSTR* out) noexcept override { return Forward(&IAccessible::get_accHelp, child, out); }
-  STDMETHODIMP get_accHelpTopic(BSTR* file, VARIANT child, long* topic) noexcept override {
-    return Forward(&IAccessible::get_accHelpTopic, file, child, topic);
-  }
-  STDMETHODIMP get_accKeyboardShortcut(VARIANT child, BSTR* out) noexcept override {
-    return Forward(&IAccessible::get_accKeyboardShortcut, child, out);
-  }
-  STDMETHODIMP get_accFocus(VARIANT* out) noexcept override { return Forward(&IAccessible::get_accFocus, out); }
-  STDMETHODIMP get_accSelection(VARIANT* out) noexcept override { return Forward(&IAccessible::get_accSelection, out); }
-  STDMETHODIMP accSelect(long flags, VARIANT child) noexcept override { return Forward(&IAccessible::accSelect, flags, child); }
-  STDMETHODIMP accLocation(long* left, long* top, long* width, long* height, VARIANT child) noexcept override {
-    return Forward(&IAccessible::accLocation, left, top, width, height, child);
-  }
-  STDMETHODIMP accNavigate(long direction, VARIANT start, VARIANT* end) noexcept override {
-    return Forward(&IAccessible::accNavigate, direction, start, end);
-  }
-  STDMETHODIMP accHitTest(long x, long y, VARIANT* child) noexcept override {
-    return Forward(&IAccessible::accHitTest, x, y, child);
-  }
-  STDMETHODIMP put_accName(VARIANT child, BSTR name) noexcept override { return Forward(&IAccessible::put_accName, child, name); }
-  STDMETHODIMP put_accValue(VARIANT child, BSTR value) noexcept override {
-    return Forward(&IAccessible::put_accValue, child, value);
-  }
+#define VELKO_FORWARD(method, parameters, ...) \
+  STDMETHODIMP method parameters noexcept override { return Forward(&IAccessible::method, __VA_ARGS__); }
+  VELKO_FORWARD(get_accParent, (IDispatch** parent), parent)
+  VELKO_FORWARD(get_accChildCount, (long* count), count)
+  VELKO_FORWARD(get_accChild, (VARIANT child, IDispatch** out), child, out)
+  VELKO_FORWARD(get_accDescription, (VARIANT child, BSTR* out), child, out)
+  VELKO_FORWARD(get_accHelp, (VARIANT child, BSTR* out), child, out)
+  VELKO_FORWARD(get_accHelpTopic, (BSTR* file, VARIANT child, long* topic), file, child, topic)
+  VELKO_FORWARD(get_accKeyboardShortcut, (VARIANT child, BSTR* out), child, out)
+  VELKO_FORWARD(get_accFocus, (VARIANT* out), out)
+  VELKO_FORWARD(get_accSelection, (VARIANT* out), out)
+  VELKO_FORWARD(accSelect, (long flags, VARIANT child), flags, child)
+  VELKO_FORWARD(accLocation, (long* left, long* top, long* width, long* height, VARIANT child), left, top, width,
+                height, child)
+  VELKO_FORWARD(accNavigate, (long direction, VARIANT start, VARIANT* end), direction, start, end)
+  VELKO_FORWARD(accHitTest, (long x, long y, VARIANT* child), x, y, child)
+  VELKO_FORWARD(put_accName, (VARIANT child, BSTR name), child, name)
+  VELKO_FORWARD(put_accValue, (VARIANT child, BSTR value), child, value)
+#undef VELKO_FORWARD
 
   // IOleWindow: how WindowFromAccessibleObject finds the label.
   STDMETHODIMP GetWindow(HWND* window) noexcept override {
@@ -143,6 +128,12 @@ class LinkAccessible final : public IAccessible, public IOleWindow {
   template <typename Method, typename... Args>
   HRESULT Forward(Method method, Args... args) const {
     return standard_ ? (standard_.get()->*method)(args...) : CO_E_OBJNOTCONNECTED;
+  }
+  // `text` for the label itself; the standard answer for anything else.
+  HRESULT Text(HRESULT (STDMETHODCALLTYPE IAccessible::*standard)(VARIANT, BSTR*), VARIANT child, BSTR* out,
+               const std::u16string& text) const {
+    if (!out || !IsSelf(child)) return Forward(standard, child, out);
+    return standard_ ? ToBstr(text, out) : CO_E_OBJNOTCONNECTED;
   }
 
   const platform::ModuleUse module_use_;
