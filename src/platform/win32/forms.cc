@@ -20,6 +20,7 @@
 #include "platform/error.h"
 #include "platform/win32/link_accessible.h"
 #include "platform/win32/own_module.h"
+#include "platform/win32/system_function.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
@@ -54,12 +55,6 @@ HANDLE CommonControlsContext() {
     return UniqueActCtx(::CreateActCtxW(&request));
   }();
   return context.get();
-}
-
-template <typename Function>
-Function SystemFunction(HMODULE module, const char* name) {
-  // Through void (*)(): the one function type that casts to any other without a warning.
-  return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name))) : nullptr;
 }
 
 // The pixels per inch of `window`, asked the newest way the system knows:
