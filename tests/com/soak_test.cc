@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <functional>
 #include <thread>
 #include <vector>
 
@@ -116,51 +115,7 @@ TEST(Soak, ObjectsOnFourThreadsAtOnceAndAboutBoxesOnOne) {
   EXPECT_LE(after.back(), before.back() + memory_bound) << "committed private bytes";
 }
 
-// A host of its own that loads and frees bin\VELKO.dll, as CoFreeUnusedLibraries does.
-class Host {
- public:
-  Host() : module_(::LoadLibraryW((ProductFolder() + L"\\VELKO.dll").c_str())) {
-    ComPtr<IClassFactory> factory;
-    EXPECT_EQ(Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(
-                  CLSID_CProductInfo, IID_IClassFactory, factory.put_void()),
-              S_OK);
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID__CProductInfo, object.put_void()), S_OK);
-    object->AddURL(Bstr(L"https://first.example"), Bstr(L"First"));
-  }
-  HRESULT CanUnloadNow() { return Export<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow")(); }
-  ~Host() {
-    object = nullptr;
-    ::FreeLibrary(module_);
-  }
-
-  // Shows the box and runs `while_shown` in its modal loop, on this thread, as a
-  // host's timer would; then closes it. The result of ShowAboutBox.
-  HRESULT Show(const std::function<void(HWND box)>& while_shown = nullptr) {
-    static const std::function<void(HWND)>* pending;
-    pending = &while_shown;
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR, DWORD) {
-      HWND box = nullptr;
-      ::EnumThreadWindows(::GetCurrentThreadId(), forms::testing::TakeVisibleDialog, reinterpret_cast<LPARAM>(&box));
-      if (!box || !pending) return;
-      const auto* run = std::exchange(pending, nullptr);
-      if (*run) (*run)(box);
-      ::PostMessageW(box, WM_CLOSE, 0, 0);
-    });
-    VARIANT_BOOL result;
-    const HRESULT hr = object->ShowAboutBox(&result);
-    ::KillTimer(nullptr, timer);
-    return hr;
-  }
-
-  ComPtr<_CProductInfo> object;
-
- private:
-  template <typename Function>
-  Function Export(const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module_, name)));
-  }
-  HMODULE module_;
-};
+void CALLBACK CloseTheBox(HWND, UINT, UINT_PTR, DWORD) { ::EnumThreadWindows(::GetCurrentThreadId(), CloseShownBox, 0); }
 
 // Load, show the box with a link, release, unload: as many cycles as
 // VELKO_CYCLES says (100 in the test command; a thousand for a measurement), and
@@ -170,11 +125,18 @@ TEST(Lifetimes, LoadShowReleaseUnloadCyclesLeaveSlotsAndHandlesAsTheFirstLeftThe
   const char* setting = std::getenv("VELKO_CYCLES");
   const int cycles = setting ? std::atoi(setting) : 100;
   const SIZE_T slots_before = FreeTlsSlots(), handles_before = OpenHandles();
+  // Loaded by the first Create, freed as CoFreeUnusedLibraries frees it; the
+  // box is closed by a timer of its own thread as soon as it is shown.
   const auto cycle = [] {
-    Host host;
-    EXPECT_EQ(host.Show(), S_OK);
-    host.object = nullptr;
-    EXPECT_EQ(host.CanUnloadNow(), S_OK);
+    auto object = Create();
+    object->AddURL(Bstr(L"https://first.example"), Bstr(L"First"));
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 1, CloseTheBox);
+    VARIANT_BOOL result;
+    EXPECT_EQ(object->ShowAboutBox(&result), S_OK);
+    ::KillTimer(nullptr, timer);
+    object = nullptr;
+    EXPECT_EQ(CallExport("DllCanUnloadNow"), S_OK);
+    ::FreeLibrary(std::exchange(Velko(), nullptr));
   };
   cycle();
   const SIZE_T slots = FreeTlsSlots(), handles = OpenHandles();
