@@ -11,9 +11,9 @@
 # registration beside it leaves them alone. The other architecture's build is
 # registered beside this one (for real where it runs, else as its keys in its
 # registry view): regsvr32 /u of either leaves the other's keys, and its host,
-# working; removing both leaves no key, and creation then fails with 429. The
-# per-user removal leaves the user's classes as they were; a host with an
-# application manifest needs no registration.
+# working, and removing both leaves no key. The per-user removal keeps the other's
+# type library entry, and then leaves the user's classes as they were; a host with
+# an application manifest needs no registration.
 set -uo pipefail
 arch=$1; build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -30,9 +30,8 @@ reg64() { "$root/scripts/wine-run.sh" x64 reg "$@" 2>/dev/null; }  # either view
 exists() { reg64 query "$1" "/reg:${2:-$bits}" >/dev/null; }
 loc=C.UTF-8
 clsid='{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' libid='{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}' iid='{024F49E9-03E8-4963-8DD4-3F4123E16E72}'
-bits=64 platform=win64 other=x86 obits=32; [ "$arch" = x86 ] && bits=32 platform=win32 other=x64 obits=64
-other_runs() { [ "$other" = x64 ] || velko_wine32_present; }
-keys=("CLSID\\$clsid\\InprocServer32" VELKO.CProductInfo "TypeLib\\$libid\\1.0\\0\\$platform" "Interface\\$iid")
+bits=64 other=x86 obits=32; [ "$arch" = x86 ] && bits=32 other=x64 obits=64
+keys=("CLSID\\$clsid\\InprocServer32" VELKO.CProductInfo "TypeLib\\$libid\\1.0\\0\\win$bits" "Interface\\$iid")
 # A registration as registry view $1 shows it, without platform $2's entry of the
 # shared type library key.
 view() { for k in "CLSID\\$clsid" VELKO.CProductInfo "TypeLib\\$libid" "Interface\\$iid"; do
@@ -48,6 +47,9 @@ rule=---------------------------
 before=$(run reg query 'HKCU\Software\Classes' /s)
 run regsvr32 /s /n /i:user "$dll" || fail "regsvr32 /n /i:user"
 for k in "${keys[@]}"; do exists "HKCU\\Software\\Classes\\$k" && ! exists "HKLM\\Software\\Classes\\$k" || fail "per-user: $k"; done
+# Wine keeps one view of the user's classes: of the other architecture's per-user
+# registration only its type library entry is a key of its own there.
+usertl="HKCU\\Software\\Classes\\TypeLib\\$libid\\1.0\\0\\win$obits"; reg64 add "$usertl" /ve /d "$other_dll" /f >/dev/null
 user=$(run reg query 'HKCU\Software\Classes' /s)
 run regsvr32 /s "$dll" || fail "regsvr32"
 [ "$(run reg query 'HKCU\Software\Classes' /s)" = "$user" ] || fail "the machine-wide registration changed the user's classes"
@@ -90,23 +92,23 @@ loc=C.UTF-8
 
 # The other build beside this one, or where it cannot run its keys: this registration's
 # with its DLL and platform, in its view.
-if other_runs; then orun regsvr32 /s "$other_dll"; else view 64 | sed -e 's/mingw-x64/mingw-x86/g' -e 's/\\win64]/\\win32]/' |
-  awk 'NR == 1 || !/^Windows Registry/' | iconv -t UTF-16 >"$WINEPREFIX/drive_c/o.reg" && reg64 import 'C:\o.reg' /reg:32; fi ||
-  fail "registering $other"
-theirs=$(view $obits $platform; reg64 query 'HKCR\VELKO.CProductInfo' /reg:$bits)
+if [ "$other" = x64 ] || velko_wine32_present; then orun regsvr32 /s "$other_dll"
+else view 64 | sed -e 's/mingw-x64/mingw-x86/g' -e 's/\\win64]/\\win32]/' | awk 'NR == 1 || !/^Windows Registry/' |
+  iconv -t UTF-16 >"$WINEPREFIX/drive_c/o.reg" && reg64 import 'C:\o.reg' /reg:32; fi || fail "registering $other"
+theirs=$(view $obits win$bits; reg64 query 'HKCR\VELKO.CProductInfo' /reg:$bits)
 run regsvr32 /s /u "$dll" || fail "regsvr32 /u"
-gone=("CLSID\\$clsid" "TypeLib\\$libid\\1.0\\0\\$platform"); [ "$arch" = x64 ] && gone+=("Interface\\$iid")
+gone=("CLSID\\$clsid" "TypeLib\\$libid\\1.0\\0\\win$bits"); [ "$arch" = x64 ] && gone+=("Interface\\$iid")
 for k in "${gone[@]}"; do ! exists "HKCR\\$k" || fail "left behind by unregistration: $k"; done
 # The ProgID stays in this view too: on Windows it is the other's as well.
-[ "$(view $obits $platform; reg64 query 'HKCR\VELKO.CProductInfo' /reg:$bits)" = "$theirs" ] ||
-  fail "unregistration changed what $other needs"
-if other_runs; then [ "$(orun cscript //nologo "$js")" = "$jsout" ] && orun regsvr32 /s /u "$other_dll" || fail "$other after unregistration"
-else for k in "CLSID\\$clsid" "TypeLib\\$libid\\1.0\\0\\win32"; do reg64 delete "HKCR\\$k" /f /reg:32 >/dev/null; done
-fi
+after=$(view $obits win$bits; reg64 query 'HKCR\VELKO.CProductInfo' /reg:$bits); [ "$after" = "$theirs" ] || fail "$other's keys changed"
+echo "$other's keys across regsvr32 /u: $(grep -c '^\[\|^HKEY' <<<"$theirs") before, $(grep -c '^\[\|^HKEY' <<<"$after") after"
+if [ "$other" = x64 ] || velko_wine32_present; then
+  [ "$(orun cscript //nologo "$js")" = "$jsout" ] && orun regsvr32 /s /u "$other_dll" || fail "$other after unregistration"
+else for k in "CLSID\\$clsid" "TypeLib\\$libid\\1.0\\0\\win32"; do reg64 delete "HKCR\\$k" /f /reg:32 >/dev/null; done; fi
 run regsvr32 /s /u "$dll" || fail "regsvr32 /u after $other's"
 left=$(view 32; view 64); [ -z "$left" ] || { fail "left behind by unregistration:"; echo "$left"; }
-[ "$(run cscript //nologo "$host")" = "CreateObject failed: 429" ] || fail "creation after unregistration"
 run regsvr32 /s /u /n /i:user "$dll" || fail "regsvr32 /u /n /i:user"
+reg64 delete "$usertl" /f >/dev/null && run regsvr32 /s /u /n /i:user "$dll" || fail "the per-user removal took $other's entry"
 [ "$(run reg query 'HKCU\Software\Classes' /s)" = "$before" ] || fail "the user's classes differ after removal"
 
 app="$build/tests/regfree"; rm -rf "$app"; mkdir -p "$app"

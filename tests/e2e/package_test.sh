@@ -98,9 +98,10 @@ omsi() { "$root/scripts/wine-run.sh" x64 msiexec "$1" "$(win "$(dirname "$build"
 host() { [ "$1" = x86 ] && ! velko_wine32_present ||
   [ "$("$root/scripts/wine-run.sh" "$1" cscript //nologo "$(win "$root/tests/e2e/roundtrip.js")" 2>/dev/null | tr -d '\r')" = "jscript: Widget 2.5, -2147352571" ]; }
 omsi /i && theirs=$(export_keys $other) && run msiexec /i "$msi" /qn && omsi /x || fail "installing beside the $other package"
-[ "$(export_keys $arch)" = "$reference" ] && host $arch || fail "removing the $other package changed this one's registration"
+mine=$(export_keys $arch); [ "$mine" = "$reference" ] && host $arch || fail "removing the $other package changed this one's registration"
 omsi /i && run msiexec /x "$msi" /qn || fail "removing this package beside the $other one"
-[ "$(export_keys $other)" = "$theirs" ] && host $other || fail "removing this package changed the $other one's registration"
+after=$(export_keys $other); [ "$after" = "$theirs" ] && host $other || fail "removing this package changed the $other one's registration"
+echo "keys left by msiexec /x of the other: $arch $(grep -c '^\[' <<<"$mine")/$(grep -c '^\[' <<<"$reference"), $other $(grep -c '^\[' <<<"$after")/$(grep -c '^\[' <<<"$theirs")"
 wineserver -k
 [ "$failures" -eq 0 ] && rm -rf "$WINEPREFIX" "$build/regsvr32-prefix"
 echo "package ($arch): $failures failure(s)"
