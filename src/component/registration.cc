@@ -18,8 +18,13 @@ constexpr wchar_t kInterfaceName[] = L"_CProductInfo";
 constexpr wchar_t kLibraryHelp[] = L"VELKO product information and About box";
 // The automation marshaler (PSOAInterface) serves every dual interface.
 constexpr wchar_t kAutomationProxy[] = L"{00020424-0000-0000-C000-000000000046}";
-constexpr const wchar_t* kPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
-constexpr SYSKIND kSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+constexpr bool kIs64Bit = sizeof(void*) == 8;
+constexpr const wchar_t* kPlatform = kIs64Bit ? L"win64" : L"win32";
+// The views of a 64-bit registry. CLSID and Interface have a key in each; the
+// ProgID and TypeLib keys are one key that both views show (Wine keeps a ProgID
+// per view). On 32-bit Windows both flags name the one registry there is.
+constexpr REGSAM kOwnView = kIs64Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = kIs64Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
 std::wstring GuidString(REFGUID guid) {
   wchar_t text[40] = {};
@@ -27,82 +32,83 @@ std::wstring GuidString(REFGUID guid) {
   return text;
 }
 
+struct Keys {
+  std::wstring clsid = L"CLSID\\" + GuidString(CLSID_CProductInfo);
+  std::wstring libid = GuidString(LIBID_VELKO);
+  std::wstring library = L"TypeLib\\" + libid;
+  std::wstring version = library + L"\\1.0";
+  std::wstring interface_key = L"Interface\\" + GuidString(IID__CProductInfo);
+};
+
 struct Entry {
-  std::wstring key;     // below the classes root
+  REGSAM view;
+  std::wstring key;     // below Software\Classes
   const wchar_t* name;  // value name; nullptr for the default value
   std::wstring data;
 };
 
-// What registration writes below the classes root, and the keys whose trees
-// unregistration removes.
-struct Table {
-  std::vector<Entry> entries;
-  std::vector<std::wstring> roots;
-};
-
-Table MakeTable(RegistrationScope scope, const std::wstring& path) {
-  const std::wstring clsid = GuidString(CLSID_CProductInfo);
-  const std::wstring libid = GuidString(LIBID_VELKO);
-  const std::wstring clsid_key = L"CLSID\\" + clsid;
-  Table t;
-  t.entries = {{clsid_key, nullptr, kClassName},
-               {clsid_key + L"\\InprocServer32", nullptr, path},
-               {clsid_key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-               {clsid_key + L"\\ProgID", nullptr, kProgId},
-               {clsid_key + L"\\TypeLib", nullptr, libid},
-               {clsid_key + L"\\Version", nullptr, L"1.0"},
-               {kProgId, nullptr, kClassName},
-               {std::wstring(kProgId) + L"\\CLSID", nullptr, clsid}};
-  t.roots = {clsid_key, kProgId};
-  if (scope == RegistrationScope::kUser) {
-    // Machine-wide, RegisterTypeLib writes these. Per user they are written here:
-    // Wine's RegisterTypeLibForUser registers system-wide, which a per-user
-    // install must never do.
-    const std::wstring lib_key = L"TypeLib\\" + libid;
-    const std::wstring interface_key = L"Interface\\" + GuidString(IID__CProductInfo);
-    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
-    t.entries.insert(t.entries.end(),
-                     {{lib_key + L"\\1.0", nullptr, kLibraryHelp},
-                      {lib_key + L"\\1.0\\0\\" + kPlatform, nullptr, path},
-                      {lib_key + L"\\1.0\\FLAGS", nullptr, L"0"},
-                      {lib_key + L"\\1.0\\HELPDIR", nullptr, folder},
-                      {interface_key, nullptr, kInterfaceName},
-                      {interface_key + L"\\ProxyStubClsid", nullptr, kAutomationProxy},
-                      {interface_key + L"\\ProxyStubClsid32", nullptr, kAutomationProxy},
-                      {interface_key + L"\\TypeLib", nullptr, libid},
-                      {interface_key + L"\\TypeLib", L"Version", L"1.0"}});
-    t.roots.insert(t.roots.end(), {lib_key, interface_key});
+// What registration writes: the keys and values RegisterTypeLib writes for the
+// library and its interface, written here so that they go to the chosen hive and
+// view rather than through the merged HKEY_CLASSES_ROOT.
+std::vector<Entry> MakeEntries(const std::wstring& path, const std::wstring& library_flags) {
+  const Keys k;
+  std::vector<Entry> entries = {
+      {kOwnView, k.clsid, nullptr, kClassName},
+      {kOwnView, k.clsid + L"\\InprocServer32", nullptr, path},
+      {kOwnView, k.clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {kOwnView, k.clsid + L"\\ProgID", nullptr, kProgId},
+      {kOwnView, k.clsid + L"\\TypeLib", nullptr, k.libid},
+      {kOwnView, k.clsid + L"\\Version", nullptr, L"1.0"},
+      {kOwnView, kProgId, nullptr, kClassName},
+      {kOwnView, std::wstring(kProgId) + L"\\CLSID", nullptr, GuidString(CLSID_CProductInfo)},
+      {kOwnView, k.version, nullptr, kLibraryHelp},
+      {kOwnView, k.version + L"\\0\\" + kPlatform, nullptr, path},
+      {kOwnView, k.version + L"\\FLAGS", nullptr, library_flags},
+      {kOwnView, k.version + L"\\HELPDIR", nullptr, path.substr(0, path.find_last_of(L'\\'))}};
+  // The interface in its own view and where 32-bit clients look for it, as the
+  // 64-bit RegisterTypeLib writes it (one and the same key for the 32-bit build).
+  for (REGSAM view : {kOwnView, REGSAM{KEY_WOW64_32KEY}}) {
+    entries.insert(entries.end(), {{view, k.interface_key, nullptr, kInterfaceName},
+                                   {view, k.interface_key + L"\\ProxyStubClsid", nullptr, kAutomationProxy},
+                                   {view, k.interface_key + L"\\ProxyStubClsid32", nullptr, kAutomationProxy},
+                                   {view, k.interface_key + L"\\TypeLib", nullptr, k.libid},
+                                   {view, k.interface_key + L"\\TypeLib", L"Version", L"1.0"}});
   }
-  return t;
+  return entries;
 }
 
-LSTATUS OpenClassesRoot(RegistrationScope scope, UniqueHKey& root) {
-  if (scope == RegistrationScope::kMachine) {
-    root.reset(HKEY_CLASSES_ROOT);
-    return ERROR_SUCCESS;
-  }
-  return ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                           root.put(), nullptr);
+HKEY Hive(RegistrationScope scope) {
+  return scope == RegistrationScope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-LSTATUS WriteEntry(HKEY root, const Entry& e) {
+std::wstring ClassesPath(const std::wstring& key) { return L"Software\\Classes\\" + key; }
+
+LSTATUS WriteEntry(HKEY hive, const Entry& e) {
   UniqueHKey key;
-  LSTATUS status = ::RegCreateKeyExW(root, e.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  LSTATUS status = ::RegCreateKeyExW(hive, ClassesPath(e.key).c_str(), 0, nullptr, 0, KEY_SET_VALUE | e.view,
+                                     nullptr, key.put(), nullptr);
   if (status != ERROR_SUCCESS) return status;
   return ::RegSetValueExW(key.get(), e.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(e.data.c_str()),
                           static_cast<DWORD>((e.data.size() + 1) * sizeof(wchar_t)));
 }
 
-LSTATUS DeleteTree(HKEY root, const std::wstring& key) {
-  const LSTATUS status = ::RegDeleteTreeW(root, key.c_str());
-  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
-  ::RegDeleteKeyW(root, key.c_str());
-  return ERROR_SUCCESS;
+bool KeyExists(HKEY hive, REGSAM view, const std::wstring& key) {
+  UniqueHKey opened;
+  return ::RegOpenKeyExW(hive, ClassesPath(key).c_str(), 0, KEY_READ | view, opened.put()) == ERROR_SUCCESS;
 }
 
-bool KeyExists(HKEY root, const std::wstring& key) {
+// Removes the key, its values and its subkeys; a missing key is not a failure.
+LSTATUS DeleteTree(HKEY hive, REGSAM view, const std::wstring& key) {
   UniqueHKey opened;
-  return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
+  LSTATUS status = ::RegOpenKeyExW(hive, ClassesPath(key).c_str(), 0, KEY_ALL_ACCESS | view, opened.put());
+  if (status == ERROR_SUCCESS) status = ::RegDeleteTreeW(opened.get(), nullptr);
+  if (status == ERROR_SUCCESS) status = ::RegDeleteKeyExW(hive, ClassesPath(key).c_str(), view, 0);
+  return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+// Removes the key when it has no subkeys left (the system refuses it otherwise).
+void DeleteIfEmpty(HKEY hive, REGSAM view, const std::wstring& key) {
+  ::RegDeleteKeyExW(hive, ClassesPath(key).c_str(), view, 0);
 }
 
 }  // namespace
@@ -113,19 +119,20 @@ HRESULT RegisterServer(RegistrationScope scope) noexcept {
     if (path16.empty()) return HRESULT_FROM_WIN32(::GetLastError());
     const std::wstring path(path16.begin(), path16.end());
 
-    if (scope == RegistrationScope::kMachine) {
-      ComPtr<ITypeLib> lib;
-      HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
-      if (SUCCEEDED(hr)) hr = ::RegisterTypeLib(lib.get(), const_cast<wchar_t*>(path.c_str()), nullptr);
-      if (FAILED(hr)) return hr;
-    }
-    UniqueHKey root;
-    LSTATUS status = OpenClassesRoot(scope, root);
-    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-    for (const Entry& e : MakeTable(scope, path).entries) {
-      status = WriteEntry(root.get(), e);
+    // The library's flags as RegisterTypeLib records them; loading it also proves
+    // that the embedded type library is readable before anything is written.
+    ComPtr<ITypeLib> lib;
+    HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
+    TLIBATTR* attr = nullptr;
+    if (SUCCEEDED(hr)) hr = lib->GetLibAttr(&attr);
+    if (FAILED(hr)) return hr;
+    const std::wstring flags = std::to_wstring(attr->wLibFlags);
+    lib->ReleaseTLibAttr(attr);
+
+    const HKEY hive = Hive(scope);
+    for (const Entry& e : MakeEntries(path, flags)) {
+      const LSTATUS status = WriteEntry(hive, e);
       if (status != ERROR_SUCCESS) {
-        root.reset();
         UnregisterServer(scope);
         return HRESULT_FROM_WIN32(status);
       }
@@ -138,30 +145,38 @@ HRESULT RegisterServer(RegistrationScope scope) noexcept {
 
 HRESULT UnregisterServer(RegistrationScope scope) noexcept {
   try {
-    UniqueHKey root;
-    LSTATUS status = OpenClassesRoot(scope, root);
-    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-    // Nothing registered is not a failure: unregistration is idempotent, and the
-    // type library is only unregistered when its key is there (UnRegisterTypeLib
-    // reports a missing library with different codes on Windows and Wine).
-    HRESULT hr = S_OK;
-    // The other architecture's build may be registered beside this one; only this
-    // platform's entry of the type library is ours to remove.
-    if (scope == RegistrationScope::kMachine &&
-        KeyExists(root.get(), L"TypeLib\\" + GuidString(LIBID_VELKO) + L"\\1.0\\0\\" + kPlatform))
-      hr = ::UnRegisterTypeLib(LIBID_VELKO, 1, 0, 0, kSysKind);
-    for (const std::wstring& key : MakeTable(scope, L"").roots) {
-      status = DeleteTree(root.get(), key);
-      if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+    const HKEY hive = Hive(scope);
+    const Keys k;
+    LSTATUS failed = ERROR_SUCCESS;
+    const auto remove = [&](REGSAM view, const std::wstring& key) {
+      const LSTATUS status = DeleteTree(hive, view, key);
+      if (failed == ERROR_SUCCESS) failed = status;
+    };
+    // The class goes first: where both views are one key (32-bit Windows, Wine's
+    // per-user classes) the other build then no longer counts as registered.
+    remove(kOwnView, k.clsid);
+    const bool other_registered = KeyExists(hive, kOtherView, k.clsid + L"\\InprocServer32");
+    if (kIs64Bit) remove(KEY_WOW64_64KEY, k.interface_key);
+    if (!other_registered) {
+      remove(KEY_WOW64_32KEY, k.interface_key);
+      remove(kOwnView, kProgId);
+      remove(kOtherView, kProgId);
+    }
+    // The version key holds each platform's entry; it goes with the last one.
+    remove(kOwnView, k.version + L"\\0\\" + kPlatform);
+    DeleteIfEmpty(hive, kOwnView, k.version + L"\\0");
+    if (!KeyExists(hive, kOwnView, k.version + L"\\0")) {
+      remove(kOwnView, k.version);
+      DeleteIfEmpty(hive, kOwnView, k.library);
     }
     if (scope == RegistrationScope::kUser) {
       // Leave the user's classes as they were: the containers this install may
-      // have created go again once empty (a non-empty key is not deleted).
-      for (const wchar_t* container : {L"CLSID", L"TypeLib", L"Interface"}) ::RegDeleteKeyW(root.get(), container);
-      root.reset();
-      ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Classes");
+      // have created go again once empty.
+      for (const wchar_t* container : {L"CLSID", L"TypeLib", L"Interface"}) DeleteIfEmpty(hive, kOwnView, container);
+      DeleteIfEmpty(hive, KEY_WOW64_32KEY, L"Interface");
+      ::RegDeleteKeyExW(hive, L"Software\\Classes", 0, 0);
     }
-    return hr;
+    return HRESULT_FROM_WIN32(failed);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }

@@ -7,9 +7,13 @@
 # German, Hong Kong and Singapore Chinese) and in one that has none (Icelandic
 # falls back to English); about_driver.exe copies the box with Ctrl+C, which must show
 # that locale's library and font, and closes it. The JScript host round-trips
-# too. regsvr32 /u removes every key and creation then fails with 429. A
-# per-user install writes the user's classes only and its removal leaves them as
-# they were; a host with an application manifest needs no registration.
+# too. A per-user install writes the user's classes only, and a machine-wide
+# registration beside it leaves them alone. The other architecture's build is
+# registered beside this one (for real where it runs, else as its keys in its
+# registry view): regsvr32 /u of either leaves the other's keys, and its host,
+# working, and removing both leaves no key. The per-user removal keeps the other's
+# type library entry, and then leaves the user's classes as they were; a host with
+# an application manifest needs no registration.
 set -uo pipefail
 arch=$1; build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -21,22 +25,34 @@ velko_fresh_prefix "$build/hosts-prefix" && export WINEPREFIX="$build/hosts-pref
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 run() { env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null | tr -d '\r'; }
-exists() { "$root/scripts/wine-run.sh" "$arch" reg query "$1" >/dev/null 2>&1; }
+orun() { "$root/scripts/wine-run.sh" "$other" "$@" 2>/dev/null | tr -d '\r'; }
+reg64() { "$root/scripts/wine-run.sh" x64 reg "$@" 2>/dev/null; }  # either view, with /reg:32 or /reg:64
+exists() { reg64 query "$1" "/reg:${2:-$bits}" >/dev/null; }
 loc=C.UTF-8
-clsid='{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}'
-# The type library's key is shared by both architectures: only its platform is this one's.
-platform=$([ "$arch" = x86 ] && echo win32 || echo win64)
-keys=("CLSID\\$clsid\\InprocServer32" VELKO.CProductInfo "TypeLib\\{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}\\1.0\\0\\$platform"
-      'Interface\{024F49E9-03E8-4963-8DD4-3F4123E16E72}')
+clsid='{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' libid='{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}' iid='{024F49E9-03E8-4963-8DD4-3F4123E16E72}'
+bits=64 other=x86 obits=32; [ "$arch" = x86 ] && bits=32 other=x64 obits=64
+keys=("CLSID\\$clsid\\InprocServer32" VELKO.CProductInfo "TypeLib\\$libid\\1.0\\0\\win$bits" "Interface\\$iid")
+# A registration as registry view $1 shows it, without platform $2's entry of the
+# shared type library key.
+view() { for k in "CLSID\\$clsid" VELKO.CProductInfo "TypeLib\\$libid" "Interface\\$iid"; do
+    reg64 export "HKCR\\$k" 'C:\k.reg' /y "/reg:$1" >/dev/null && iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/k.reg"
+  done | drop="\\0\\${2:-}]" awk 'index($0, ENVIRON["drop"]) { skip = 1; next } /^\[/ { skip = 0 } !skip'; }
 dll=$(winepath -w "$build/bin/VELKO.dll" 2>/dev/null)
+other_dll=$(winepath -w "$(dirname "$build")/mingw-$other/bin/VELKO.dll" 2>/dev/null)
+js=$(winepath -w "$root/tests/e2e/roundtrip.js" 2>/dev/null); jsout="jscript: Widget 2.5, -2147352571"
 host=$(winepath -w "$root/tests/e2e/about_host.vbs" 2>/dev/null)
 version=$(sed -n 's/^#define VELKO_VERSION_COMMAS //p' "$build/src/component/gen/velko_version.h" | tr , .)
 rule=---------------------------
 
+before=$(run reg query 'HKCU\Software\Classes' /s)
+run regsvr32 /s /n /i:user "$dll" || fail "regsvr32 /n /i:user"
+for k in "${keys[@]}"; do exists "HKCU\\Software\\Classes\\$k" && ! exists "HKLM\\Software\\Classes\\$k" || fail "per-user: $k"; done
+# Wine keeps one view of the user's classes: of the other architecture's per-user
+# registration only its type library entry is a key of its own there.
+usertl="HKCU\\Software\\Classes\\TypeLib\\$libid\\1.0\\0\\win$obits"; reg64 add "$usertl" /ve /d "$other_dll" /f >/dev/null
+user=$(run reg query 'HKCU\Software\Classes' /s)
 run regsvr32 /s "$dll" || fail "regsvr32"
-for k in "${keys[@]}"; do exists "HKCR\\$k" || fail "missing after registration: $k"; done
-run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /s | grep -qzE "REG_SZ    ${dll//\\/\\\\}
- +ThreadingModel +REG_SZ +Apartment" || fail "InprocServer32"
+[ "$(run reg query 'HKCU\Software\Classes' /s)" = "$user" ] || fail "the machine-wide registration changed the user's classes"
 # A lasting key takes lasting subkeys; one that goes at the next start does not.
 run reg add "HKCR\\CLSID\\$clsid\\InprocServer32\\lasting" /f >/dev/null || fail "the keys are volatile"
 
@@ -72,26 +88,30 @@ $rule" ] || { fail "$loc: Ctrl+C copied:"; echo "$copied"; }
   [ "$lcid" != 1033 ] || [ "${out%%$'\n'*}" = "vbscript: Sample Product 1.2.3, 13 Type mismatch" ] || fail "$out"
 done
 loc=C.UTF-8
-out=$(run cscript //nologo "$(winepath -w "$root/tests/e2e/roundtrip.js" 2>/dev/null)")
-[ "$out" = "jscript: Widget 2.5, -2147352571" ] || fail "JScript host: $out"
+[ "$(run cscript //nologo "$js")" = "$jsout" ] || fail "JScript host"
 
+# The other build beside this one, or where it cannot run its keys: this registration's
+# with its DLL and platform, in its view.
+if [ "$other" = x64 ] || velko_wine32_present; then orun regsvr32 /s "$other_dll"
+else view 64 | sed -e 's/mingw-x64/mingw-x86/g' -e 's/\\win64]/\\win32]/' | awk 'NR == 1 || !/^Windows Registry/' |
+  iconv -t UTF-16 >"$WINEPREFIX/drive_c/o.reg" && reg64 import 'C:\o.reg' /reg:32; fi || fail "registering $other"
+theirs=$(view $obits win$bits; reg64 query 'HKCR\VELKO.CProductInfo' /reg:$bits)
 run regsvr32 /s /u "$dll" || fail "regsvr32 /u"
-for k in "${keys[@]}"; do ! exists "HKCR\\$k" || fail "left behind by unregistration: $k"; done
-run regsvr32 /s /u "$dll" || fail "a second regsvr32 /u"
-out=$(run cscript //nologo "$host")
-[ "$out" = "CreateObject failed: 429" ] || fail "creation after unregistration: $out"
-
-before=$(run reg query 'HKCU\Software\Classes' /s)
-run regsvr32 /s /n /i:user "$dll" || fail "regsvr32 /n /i:user"
-for k in "${keys[@]}"; do
-  exists "HKCU\\Software\\Classes\\$k" || fail "per-user key missing: $k"
-  ! exists "HKLM\\Software\\Classes\\$k" || fail "the per-user install wrote the machine's $k"
-done
+gone=("CLSID\\$clsid" "TypeLib\\$libid\\1.0\\0\\win$bits"); [ "$arch" = x64 ] && gone+=("Interface\\$iid")
+for k in "${gone[@]}"; do ! exists "HKCR\\$k" || fail "left behind by unregistration: $k"; done
+# The ProgID stays in this view too: on Windows it is the other's as well.
+after=$(view $obits win$bits; reg64 query 'HKCR\VELKO.CProductInfo' /reg:$bits); [ "$after" = "$theirs" ] || fail "$other's keys changed"
+echo "$other's keys across regsvr32 /u: $(grep -c '^\[\|^HKEY' <<<"$theirs") before, $(grep -c '^\[\|^HKEY' <<<"$after") after"
+if [ "$other" = x64 ] || velko_wine32_present; then
+  [ "$(orun cscript //nologo "$js")" = "$jsout" ] && orun regsvr32 /s /u "$other_dll" || fail "$other after unregistration"
+else for k in "CLSID\\$clsid" "TypeLib\\$libid\\1.0\\0\\win32"; do reg64 delete "HKCR\\$k" /f /reg:32 >/dev/null; done; fi
+run regsvr32 /s /u "$dll" || fail "regsvr32 /u after $other's"
+left=$(view 32; view 64); [ -z "$left" ] || { fail "left behind by unregistration:"; echo "$left"; }
 run regsvr32 /s /u /n /i:user "$dll" || fail "regsvr32 /u /n /i:user"
+reg64 delete "$usertl" /f >/dev/null && run regsvr32 /s /u /n /i:user "$dll" || fail "the per-user removal took $other's entry"
 [ "$(run reg query 'HKCU\Software\Classes' /s)" = "$before" ] || fail "the user's classes differ after removal"
 
-app="$build/tests/regfree"
-rm -rf "$app"; mkdir -p "$app"
+app="$build/tests/regfree"; rm -rf "$app"; mkdir -p "$app"
 cp "$build"/bin/* "$build/examples/velko_host.exe" "$build/examples/velko_host.exe.manifest" "$app/"
 [ "$(run "$app/velko_host.exe")" = "created: Contoso Draw 4.2" ] || fail "registration-free host"
 rm "$app/velko_host.exe.manifest"

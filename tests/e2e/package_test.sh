@@ -2,9 +2,10 @@
 # The release packages of one architecture, in fresh Wine prefixes of their own:
 #   package_test.sh <x86|x64> <build dir>
 # The MSI installs per machine and writes the registration regsvr32 writes (in a
-# second fresh prefix); a VBScript host shows the box; the same version again or a
-# higher one leaves one product; uninstall leaves no folder and the machine's
-# classes as they were. First, without Wine: the zip holds what a team
+# second fresh prefix); the same version again or a higher one leaves one product;
+# uninstall leaves no folder and the machine's classes as they were. Installed beside
+# the other architecture's package, removing either leaves the other's registration
+# as it was and its host working. First, without Wine: the zip holds what a team
 # redistributes, SHA256SUMS matches, a throwaway certificate signs DLLs and MSI.
 set -u
 arch=$1; build=$(cd "$2" && pwd)
@@ -44,44 +45,37 @@ fi
 velko_fresh_prefix "$build/msi-prefix" && velko_fresh_prefix "$build/regsvr32-prefix"
 export WINEPREFIX="$build/msi-prefix"
 run() { "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
+reg64() { "$root/scripts/wine-run.sh" x64 reg "$@" 2>/dev/null; }  # either view, with /reg:32 or /reg:64
 win() { echo "Z:${1//\//\\}"; }  # the paths here are absolute; Wine's Z: is /
-keys=('HKCR\CLSID\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' 'HKCR\VELKO.CProductInfo'
-      'HKCR\TypeLib\{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}' 'HKCR\Interface\{024F49E9-03E8-4963-8DD4-3F4123E16E72}')
-classes=('HKLM\Software\Classes')
-# A 64-bit registration also writes the interface where 32-bit clients look.
-[ "$arch" = x64 ] && keys+=('HKLM\Software\Wow6432Node\Classes\Interface\{024F49E9-03E8-4963-8DD4-3F4123E16E72}') &&
-  classes+=('HKLM\Software\Wow6432Node\Classes')
-classes() { for k in "${classes[@]}"; do run reg export "$k" 'C:\c.reg' /y && cat "$WINEPREFIX/drive_c/c.reg"; done; }
-export_keys() { for k in "${keys[@]}"; do run reg export "$k" 'C:\k.reg' /y && iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/k.reg"; done; }
+keys=('CLSID\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' VELKO.CProductInfo 'TypeLib\{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}'
+      'Interface\{024F49E9-03E8-4963-8DD4-3F4123E16E72}')
+classes() { for v in 32 64; do reg64 export 'HKLM\Software\Classes' 'C:\c.reg' /y /reg:$v && cat "$WINEPREFIX/drive_c/c.reg"; done; }
+key() { reg64 export "HKCR\\$1" 'C:\k.reg' /y "/reg:$2" >/dev/null && iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/k.reg" || echo "missing: $1"; }
+# The registration of architecture $1 as its registry view shows it; a 64-bit one
+# also writes the interface where 32-bit clients look.
+export_keys() { local k v=64; [ "$1" = x86 ] && v=32
+  for k in "${keys[@]}"; do key "$k" $v; done; [ "$1" = x86 ] || key "${keys[3]}" 32; }
 
 # What regsvr32 writes, with the build's bin folder where the installer puts the files.
 programs='Program Files'; [ "$arch" = x86 ] && programs='Program Files (x86)'
 folder="C:\\$programs\\VELKO"; dir="$WINEPREFIX/drive_c/$programs/VELKO"
 bin=$(win "$build/bin")
 wineserver -p
-reference=$(export WINEPREFIX="$build/regsvr32-prefix"; wineserver -p; run regsvr32 /s "$bin\\VELKO.dll" && export_keys; wineserver -k)
-[ "$(grep -c '^Windows Registry Editor' <<<"$reference")" = ${#keys[@]} ] || fail "regsvr32 wrote not every key"
+reference=$(export WINEPREFIX="$build/regsvr32-prefix"; wineserver -p; run regsvr32 /s "$bin\\VELKO.dll" && export_keys $arch; wineserver -k)
+! grep '^missing' <<<"$reference" || fail "regsvr32 wrote not every key"
 reference=${reference//"${bin//\\/\\\\}"/"${folder//\\/\\\\}"}
 
 # Windows has the installer's own containers from the start; Wine makes them on
 # the first install and keeps them. Wine's script host registers its own type
 # library on its first run.
-create=$(run cscript //nologo "$(win "$root/tests/e2e/about_host.vbs")" | tr -d '\r')
-[ "$create" = "CreateObject failed: 429" ] || fail "before the install: $create"
+[ "$(run cscript //nologo "$(win "$root/tests/e2e/about_host.vbs")" | tr -d '\r')" = "CreateObject failed: 429" ] || fail "before the install"
 { echo REGEDIT4; printf '[HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer\\%s]\n' Features Products UpgradeCodes; } >"$tmp/installer.reg"
 run reg import "$(win "$tmp/installer.reg")" || fail "reg import"
 classes >"$tmp/before.reg"
 msi=$(win "$pkg/VELKO-$version-$arch.msi")
 run msiexec /i "$msi" /qn || fail "msiexec /i exit $?"
 for f in VELKO.dll VELKO.manifest $(cd "$build/bin" && ls VELKORes*.DLL); do [ -f "$dir/$f" ] || fail "not installed: $f"; done
-diff <(echo "$reference") <(export_keys) || fail "the installer's registration differs from regsvr32's"
-
-english() { env LC_ALL=en_US.UTF-8 "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
-velko_hold_display; english cscript //nologo "$(win "$root/tests/e2e/about_host.vbs")" >"$tmp/host.txt" &
-seen=$(english "$build/tests/about_driver.exe" close | tr -d '\r')
-wait $!; velko_release_display  # the box shared the display with other tests' windows
-grep -qx "caption: About Sample Product" <<<"$seen" || fail "no About box from the installed DLL: $seen"
-grep -q "returned Boolean 0" "$tmp/host.txt" || fail "host: $(cat "$tmp/host.txt")"
+diff <(echo "$reference") <(export_keys $arch) || fail "the installer's registration differs from regsvr32's"
 
 products() {  # the versions of the installed VELKO products
   run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r' | awk '
@@ -95,6 +89,19 @@ run msiexec /i "$(win "$tmp/VELKO-99.0.0-$arch.msi")" /qn || fail "upgrade: exit
 run msiexec /x "$(win "$tmp/VELKO-99.0.0-$arch.msi")" /qn || fail "msiexec /x exit $?"
 [ ! -e "$dir" ] || fail "the install folder is left"
 cmp -s "$tmp/before.reg" <(classes) || fail "uninstall changed the machine's classes"
+
+# Beside the other architecture's package (the 64-bit msiexec installs either);
+# a host runs where its architecture can.
+other=x86; [ "$arch" = x86 ] && other=x64
+cmake --build "$(dirname "$build")/mingw-$other" --target msi >/dev/null || fail "building the $other package"
+omsi() { "$root/scripts/wine-run.sh" x64 msiexec "$1" "$(win "$(dirname "$build")/mingw-$other/package/VELKO-$version-$other.msi")" /qn 2>/dev/null; }
+host() { [ "$1" = x86 ] && ! velko_wine32_present ||
+  [ "$("$root/scripts/wine-run.sh" "$1" cscript //nologo "$(win "$root/tests/e2e/roundtrip.js")" 2>/dev/null | tr -d '\r')" = "jscript: Widget 2.5, -2147352571" ]; }
+omsi /i && theirs=$(export_keys $other) && run msiexec /i "$msi" /qn && omsi /x || fail "installing beside the $other package"
+mine=$(export_keys $arch); [ "$mine" = "$reference" ] && host $arch || fail "removing the $other package changed this one's registration"
+omsi /i && run msiexec /x "$msi" /qn || fail "removing this package beside the $other one"
+after=$(export_keys $other); [ "$after" = "$theirs" ] && host $other || fail "removing this package changed the $other one's registration"
+echo "keys left by msiexec /x of the other: $arch $(grep -c '^\[' <<<"$mine")/$(grep -c '^\[' <<<"$reference"), $other $(grep -c '^\[' <<<"$after")/$(grep -c '^\[' <<<"$theirs")"
 wineserver -k
 [ "$failures" -eq 0 ] && rm -rf "$WINEPREFIX" "$build/regsvr32-prefix"
 echo "package ($arch): $failures failure(s)"
