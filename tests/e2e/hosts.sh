@@ -22,10 +22,10 @@ if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missi
 # A fresh prefix of its own (a copy of one booted and never run): the checks of
 # what registration leaves compare keys that tests running beside this one may touch.
 velko_fresh_prefix "$build/hosts-prefix" && export WINEPREFIX="$build/hosts-prefix"
-# One server for the whole script, as the package test keeps one: each program
-# otherwise starts a server that lives 5 s after its last client, and on a busy
-# machine a program may start while that server is saving the registry and
-# going, and read the registry files from before its last writes.
+# One server for the whole script, as the package test keeps one: otherwise each
+# program starts a server that goes 5 s after its last client, and on a busy
+# machine the next program can start while that server is saving the registry
+# and going; a reg query that then fails reads as a key that is missing.
 wineserver -p
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
