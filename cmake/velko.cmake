@@ -1,5 +1,13 @@
 # Helpers shared by the folders' CMakeLists.
 
+# Reproducible binaries: one commit gives the same bytes whatever folder it is built
+# in and whenever. Build paths stay out of the objects (__FILE__, debug information),
+# and ld writes no link time into the PE and export headers (they read 0). ld's
+# automatic image base hashes the output path as its command line names it: Ninja
+# names it relative to the build folder, and the language libraries are linked in bin/.
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=velko/ -ffile-prefix-map=${CMAKE_BINARY_DIR}/=build/)
+add_link_options(-Wl,--no-insert-timestamp)
+
 # velko_test(<name> SOURCES <files...> LIBS <targets...>)
 # One test executable, one ctest entry, run in Wine through
 # CMAKE_CROSSCOMPILING_EMULATOR; exit code 77 means "skipped" (for example the
@@ -40,6 +48,7 @@ function(velko_pch target)
 endfunction()
 
 include(${CMAKE_CURRENT_LIST_DIR}/folder.cmake)
+
 
 # The version every binary carries, from the project version: the DLL's and the
 # language libraries' version resources include it, and hosts get it in include/.
