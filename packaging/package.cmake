@@ -9,7 +9,7 @@
 # Both take the files from <OUT>/VELKO-<version>-<arch>/, the archive's contents,
 # where the DLLs are signed when VELKO_SIGN_PFX and VELKO_SIGN_PASSWORD are set.
 # Unsigned, the same commit gives the same bytes: every time the packages hold is
-# SOURCE_DATE_EPOCH, or the commit's time when it is not set.
+# SOURCE_DATE_EPOCH as configured, or the commit's time when it is not set.
 cmake_minimum_required(VERSION 3.25)
 include(${CONFIG})
 set(name VELKO-${VERSION}-${ARCH})
@@ -17,15 +17,7 @@ set(stage ${OUT}/${name})
 set(stamp ${stage}.inputs)
 set(signing OFF)
 set(tools ${CMAKE_CURRENT_LIST_DIR})
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-  set(epoch $ENV{SOURCE_DATE_EPOCH})
-else()
-  execute_process(COMMAND git -C ${SOURCE_DIR} log -1 --format=%ct OUTPUT_VARIABLE epoch
-                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-endif()
-if(NOT epoch MATCHES "^[0-9]+$")
-  message(FATAL_ERROR "set SOURCE_DATE_EPOCH: ${SOURCE_DIR} is not a git checkout to take the commit's time from")
-endif()
+set(epoch ${SOURCE_DATE_EPOCH})
 if(NOT "$ENV{VELKO_SIGN_PFX}" STREQUAL "" AND DEFINED ENV{VELKO_SIGN_PASSWORD})
   set(signing ON)
 endif()
