@@ -34,7 +34,8 @@ GCC = ("Organization: Free Software Foundation", "Copyright (C) Free Software Fo
 MINGW = ("Organization: mingw-w64 project", "Copyright (c) the mingw-w64 project and others (see the licences)")
 RUNTIMES = [
     ("libstdc++", "libstdcxx", frozenset({"libstdc++.a", "libsupc++.a"})) + GCC,
-    ("libgcc", "libgcc", frozenset({"libgcc.a", "libgcc_eh.a", "libgcc_s.a", "crtbegin.o", "crtend.o", "crtfastmath.o"})) + GCC,
+    ("libgcc", "libgcc",
+     frozenset({"libgcc.a", "libgcc_eh.a", "libgcc_s.a", "crtbegin.o", "crtend.o", "crtfastmath.o"})) + GCC,
     ("winpthreads", "winpthreads", frozenset({"libpthread.a", "libwinpthread.a"})) + MINGW
     + ("MIT AND BSD-3-Clause AND LicenseRef-public-domain",),
     # Everything else of the mingw-w64 development package: start-up objects, the C
@@ -146,6 +147,7 @@ def main():
             if ref not in texts:
                 sys.exit(f"sbom: /usr/share/doc/{deb}/copyright has no licence {ref}")
             refs[ref] = texts[ref]
+        purl = f"pkg:deb/debian/{urllib.parse.quote(deb)}@{urllib.parse.quote(version, safe='')}?arch={arch}"
         packages.append({
             "name": name, "SPDXID": spdx_id("Package", ident), "versionInfo": version,
             "supplier": "Organization: Debian", "originator": originator, "downloadLocation": NO_ASSERTION,
@@ -154,8 +156,7 @@ def main():
             "sourceInfo": f"Debian package {deb} {version}",
             "comment": "Statically linked into VELKO.dll from: " + ", ".join(paths) + ".",
             "externalRefs": [{"referenceCategory": "PACKAGE-MANAGER", "referenceType": "purl",
-                              "referenceLocator": f"pkg:deb/debian/{deb}@{urllib.parse.quote(version, safe='')}"
-                                                  f"?arch={arch}"}],
+                              "referenceLocator": purl}],
             "primaryPackagePurpose": "LIBRARY"})
         relationships.append({"spdxElementId": server, "relationshipType": "STATIC_LINK",
                               "relatedSpdxElement": spdx_id("Package", ident)})
