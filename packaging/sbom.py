@@ -41,7 +41,7 @@ RUNTIMES = [
     # Everything else of the mingw-w64 development package: start-up objects, the C
     # runtime's own code and the import libraries of Windows' DLLs.
     ("mingw-w64-crt", "mingw-w64-crt", None) + MINGW
-    + ("ZPL-2.1 AND LicenseRef-public-domain AND LicenseRef-Lucent AND LicenseRef-David-Gay AND SunPro"
+    + ("ZPL-2.1 AND LicenseRef-public-domain AND LicenseRef-Lucent AND LicenseRef-David-Gay AND LicenseRef-Permissive-Sun"
        " AND LicenseRef-Keith-Marshall AND BSD-2-Clause AND ISC AND BSD-3-Clause",),
 ]
 NO_ASSERTION = "NOASSERTION"
