@@ -29,7 +29,7 @@ for f in "$pkg/VELKO-$version-$arch"/bin/*.{dll,DLL}; do [ "$(strings -el "$f" |
 
 # Each bill of materials names every file its package holds, with its checksum, and
 # each runtime the link map shows linked, at the version of the Debian package it came from.
-msiextract -C "$tmp/msi" "$pkg/VELKO-$version-$arch.msi" >/dev/null && python3 - "$pkg" "VELKO-$version-$arch" "$build/packaging/VELKO.map" "$tmp/msi/VELKO" <<'EOF' || fail "bills of materials"
+msiextract -C "$tmp/msi" "$pkg/VELKO-$version-$arch.msi" >/dev/null && python3 - "$pkg" "VELKO-$version-$arch" "$build/packaging/VELKO.map" "$(dirname "$(find "$tmp/msi" -name VELKO.dll)")" <<'EOF' || fail "bills of materials"
 import hashlib, json, os, re, subprocess, sys, zipfile; pkg, name, link_map, msi = sys.argv[1:]; z = zipfile.ZipFile(f"{pkg}/{name}.zip")
 sha, dpkg = lambda data: hashlib.sha256(data).hexdigest(), lambda *a: subprocess.check_output(["dpkg-query", *a], text=True)
 linked = {os.path.normpath(a or o) for a, o in re.findall(r"^(/\S+\.a)\(|^LOAD (/\S+\.o)$", open(link_map).read(), re.M)}
