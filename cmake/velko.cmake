@@ -1,5 +1,30 @@
 # Helpers shared by the folders' CMakeLists.
 
+# Reproducible binaries: one commit gives the same bytes whatever folder it is built
+# in and whenever. Build paths stay out of the objects (__FILE__, debug information),
+# and ld writes no link time into the PE and export headers (they read 0). ld's
+# automatic image base hashes the output path as its command line names it: Ninja
+# names it relative to the build folder, and the language libraries are linked in bin/.
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=velko/ -ffile-prefix-map=${CMAKE_BINARY_DIR}/=build/)
+add_link_options(-Wl,--no-insert-timestamp)
+# The one time a binary records (widl's in the type library): SOURCE_DATE_EPOCH, or
+# the time of the commit built. Configuring again whenever HEAD moves keeps it that
+# commit's. The packages read the same time when they are made (packaging/).
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(VELKO_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
+else()
+  execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct OUTPUT_VARIABLE VELKO_SOURCE_DATE_EPOCH
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} rev-parse --absolute-git-dir OUTPUT_VARIABLE git_dir
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(EXISTS "${git_dir}/logs/HEAD")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${git_dir}/logs/HEAD)
+  endif()
+endif()
+if(NOT VELKO_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "set SOURCE_DATE_EPOCH: ${PROJECT_SOURCE_DIR} is not a git checkout to take the commit's time from")
+endif()
+
 # velko_test(<name> SOURCES <files...> LIBS <targets...>)
 # One test executable, one ctest entry, run in Wine through
 # CMAKE_CROSSCOMPILING_EMULATOR; exit code 77 means "skipped" (for example the
@@ -40,6 +65,7 @@ function(velko_pch target)
 endfunction()
 
 include(${CMAKE_CURRENT_LIST_DIR}/folder.cmake)
+
 
 # The version every binary carries, from the project version: the DLL's and the
 # language libraries' version resources include it, and hosts get it in include/.

@@ -2,16 +2,22 @@
 # it; it can also package another version or into another folder:
 #   cmake -DCONFIG=<build>/packaging/package-config.cmake -DACTION=msi|dist
 #         [-DVERSION=<x.y.z>] [-DOUT=<folder>] -P package.cmake
-# msi  writes <OUT>/VELKO-<version>-<arch>.msi;
-# dist writes <OUT>/VELKO-<version>-<arch>.zip and <OUT>/SHA256SUMS of it and the .msi.
+# msi  writes <OUT>/VELKO-<version>-<arch>.msi and its bill of materials (SPDX 2.3)
+#      <OUT>/VELKO-<version>-<arch>.msi.spdx.json;
+# dist writes <OUT>/VELKO-<version>-<arch>.zip, with its own bill of materials inside,
+#      and <OUT>/SHA256SUMS of the three.
 # Both take the files from <OUT>/VELKO-<version>-<arch>/, the archive's contents,
 # where the DLLs are signed when VELKO_SIGN_PFX and VELKO_SIGN_PASSWORD are set.
+# Unsigned, the same commit gives the same bytes: every time the packages hold is
+# SOURCE_DATE_EPOCH as configured, or the commit's time when it is not set.
 cmake_minimum_required(VERSION 3.25)
 include(${CONFIG})
 set(name VELKO-${VERSION}-${ARCH})
 set(stage ${OUT}/${name})
 set(stamp ${stage}.inputs)
 set(signing OFF)
+set(tools ${CMAKE_CURRENT_LIST_DIR})
+set(epoch ${SOURCE_DATE_EPOCH})
 if(NOT "$ENV{VELKO_SIGN_PFX}" STREQUAL "" AND DEFINED ENV{VELKO_SIGN_PASSWORD})
   set(signing ON)
 endif()
@@ -39,6 +45,18 @@ function(sign file)
   file(RENAME ${file}.signed ${file})
 endfunction()
 
+# sbom(<out> <package file name> [--checksum-of <package>] <file>=<name in the package>...)
+# The package's bill of materials: VELKO's files and the runtimes linked into VELKO.dll.
+function(sbom out package)
+  execute_process(COMMAND ${PYTHON} ${tools}/sbom.py --out ${out} --package ${package} --version ${VERSION}
+                          --epoch ${epoch} --link-map ${LINK_MAP} --license ${SOURCE_DIR}/LICENSE ${ARGN}
+                  RESULT_VARIABLE failed)
+  if(failed)
+    file(REMOVE ${out})  # so that the next build tries again
+    message(FATAL_ERROR "could not write the bill of materials ${out}")
+  endif()
+endfunction()
+
 # What the archive holds, as <file>|<folder in it>, found now: every language
 # library that bin/ holds goes in.
 file(GLOB binaries ${BUILD_DIR}/bin/VELKO.dll ${BUILD_DIR}/bin/VELKORes*.DLL)
@@ -56,12 +74,12 @@ foreach(f IN LISTS examples)
   get_filename_component(dir ${f} DIRECTORY)
   list(APPEND contents ${SOURCE_DIR}/examples/${f}|examples/${dir})
 endforeach()
-foreach(f README.md LICENSE CHANGELOG.md)
+foreach(f README.md LICENSE CHANGELOG.md THIRD-PARTY-NOTICES.txt)
   list(APPEND contents ${SOURCE_DIR}/${f}|.)
 endforeach()
 
-# Stage again only when an input, the list of inputs or signing changed.
-set(inputs "${contents};signing=${signing}")
+# Stage again only when an input, the list of inputs, signing or the time changed.
+set(inputs "${contents};signing=${signing};epoch=${epoch}")
 set(fresh OFF)
 if(EXISTS ${stamp})
   file(READ ${stamp} previous)
@@ -70,7 +88,7 @@ if(EXISTS ${stamp})
     set(fresh OFF)
   endif()
   foreach(entry IN LISTS contents ITEMS ${CMAKE_CURRENT_LIST_FILE} ${CONFIG} ${SOURCE_DIR}/packaging/VELKO.wxs
-        ${SOURCE_DIR}/packaging/interface.wxi)
+        ${SOURCE_DIR}/packaging/interface.wxi ${tools}/sbom.py ${tools}/reproducible.py ${LINK_MAP})
     string(REGEX REPLACE "\\|.*" "" f ${entry})
     if(${f} IS_NEWER_THAN ${stamp})
       set(fresh OFF)
@@ -92,12 +110,15 @@ if(NOT fresh)
   foreach(f IN LISTS staged_binaries)
     sign(${f})
   endforeach()
+  # The installer's cabinet keeps each file's time.
+  execute_process(COMMAND find ${stage} -exec touch -h -d @${epoch} {} + COMMAND_ERROR_IS_FATAL ANY)
   file(WRITE ${stamp} "${inputs}")
 endif()
 
 if(ACTION STREQUAL "msi")
   set(msi ${OUT}/${name}.msi)
-  if(NOT EXISTS ${msi} OR ${stamp} IS_NEWER_THAN ${msi})
+  set(msi_sbom ${OUT}/${name}.msi.spdx.json)
+  if(NOT EXISTS ${msi} OR NOT EXISTS ${msi_sbom} OR ${stamp} IS_NEWER_THAN ${msi})
     # The language libraries' components, each with a GUID that stays with its file name.
     file(GLOB libraries RELATIVE ${stage}/bin ${stage}/bin/VELKORes*.DLL)
     set(wix ${OUT}/wix-${ARCH})
@@ -119,36 +140,52 @@ if(ACTION STREQUAL "msi")
     string(UUID server_guid NAMESPACE ${UPGRADE_CODE} NAME VELKO.dll TYPE SHA1 UPPER)
     string(UUID manifest_guid NAMESPACE ${UPGRADE_CODE} NAME VELKO.manifest TYPE SHA1 UPPER)
     string(UUID interface64_guid NAMESPACE ${UPGRADE_CODE} NAME Interface64 TYPE SHA1 UPPER)
+    string(UUID notices_guid NAMESPACE ${UPGRADE_CODE} NAME THIRD-PARTY-NOTICES.txt TYPE SHA1 UPPER)
     if(ARCH STREQUAL "x64")
       set(arch_vars -D Win64=yes -D ProgramFiles=ProgramFiles64Folder -D Platform=win64)
     else()
       set(arch_vars -D Win64=no -D ProgramFiles=ProgramFilesFolder -D Platform=win32)
     endif()
-    execute_process(
-      COMMAND wixl -a ${ARCH} -I ${wix} -I ${SOURCE_DIR}/packaging -o ${msi} ${arch_vars} -D Arch=${ARCH} -D Version=${VERSION}
+    execute_process(  # the cabinet's file times are local times
+      COMMAND ${CMAKE_COMMAND} -E env TZ=UTC wixl -a ${ARCH} -I ${wix} -I ${SOURCE_DIR}/packaging -o ${msi} ${arch_vars} -D Arch=${ARCH} -D Version=${VERSION}
               -D ProductCode=${product_code} -D UpgradeCode=${UPGRADE_CODE} -D ServerGuid=${server_guid}
-              -D ManifestGuid=${manifest_guid} -D Interface64Guid=${interface64_guid} -D Clsid=${CLSID} -D Iid=${IID} -D Libid=${LIBID}
+              -D ManifestGuid=${manifest_guid} -D Interface64Guid=${interface64_guid} -D NoticesGuid=${notices_guid} -D Clsid=${CLSID} -D Iid=${IID} -D Libid=${LIBID}
               -D Bin=bin ${SOURCE_DIR}/packaging/VELKO.wxs
       WORKING_DIRECTORY ${stage} RESULT_VARIABLE failed)  # wixl takes relative sources only
+    if(NOT failed)
+      execute_process(COMMAND ${PYTHON} ${tools}/reproducible.py msi ${msi} ${epoch} ${UPGRADE_CODE}
+                      RESULT_VARIABLE failed)
+    endif()
     if(failed)
       file(REMOVE ${msi})
       message(FATAL_ERROR "wixl could not build ${msi}")
     endif()
     sign(${msi})
+    # What the installer puts on the machine.
+    file(GLOB installed ${stage}/bin/* ${stage}/THIRD-PARTY-NOTICES.txt)
+    set(files)
+    foreach(f IN LISTS installed)
+      get_filename_component(installed_name ${f} NAME)
+      list(APPEND files ${f}=${installed_name})
+    endforeach()
+    sbom(${msi_sbom} ${name}.msi --checksum-of ${msi} ${files})
     message(STATUS "installer: ${msi}")
   endif()
 elseif(ACTION STREQUAL "dist")
   set(zip ${OUT}/${name}.zip)
   if(NOT EXISTS ${zip} OR ${stamp} IS_NEWER_THAN ${zip})
-    execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${zip} --format=zip bin include examples README.md LICENSE
-                            CHANGELOG.md
-                    WORKING_DIRECTORY ${stage} RESULT_VARIABLE failed)
+    set(sbom_file ${stage}/${name}.spdx.json)
+    file(REMOVE ${sbom_file})
+    file(GLOB_RECURSE archived RELATIVE ${stage} ${stage}/*)
+    list(TRANSFORM archived REPLACE "^(.+)$" "${stage}/\\1=\\1")
+    sbom(${sbom_file} ${name}.zip ${archived})
+    execute_process(COMMAND ${PYTHON} ${tools}/reproducible.py zip ${zip} ${stage} ${epoch} RESULT_VARIABLE failed)
     if(failed)
       message(FATAL_ERROR "could not write ${zip}")
     endif()
     message(STATUS "archive: ${zip}")
   endif()
-  file(GLOB packages RELATIVE ${OUT} ${OUT}/${name}.msi ${OUT}/${name}.zip)
+  file(GLOB packages RELATIVE ${OUT} ${OUT}/${name}.msi ${OUT}/${name}.msi.spdx.json ${OUT}/${name}.zip)
   set(sums "")
   foreach(p IN LISTS packages)
     file(SHA256 ${OUT}/${p} hash)

@@ -20,7 +20,7 @@ pkgs=(
   wine wine64 libwine-dev
   xvfb x11-utils imagemagick xdotool
   fonts-wqy-microhei fonts-wine fonts-dejavu-core fonts-lohit-deva fonts-tlwg-loma-ttf python3-fonttools
-  wixl osslsigncode openssl
+  wixl msitools osslsigncode openssl
 )
 
 missing() {

@@ -17,8 +17,8 @@ VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
 presets=(mingw-x64 mingw-x86)
 x86_targets=()
 if ! velko_wine32_present; then
-  echo "NOTE: 32-bit Windows programs cannot run here: the x86 product is built, its tests are skipped."
-  x86_targets=(--target VELKO velko_lang_libraries)
+  echo "NOTE: 32-bit Windows programs cannot run here: the x86 product and packages are built, its tests are skipped."
+  x86_targets=(--target VELKO velko_lang_libraries msi dist)
 fi
 
 # Both builds at once: the second mostly waits for the first's compiles anyway.
@@ -46,8 +46,9 @@ wineserver -p </dev/null >/dev/null 2>&1
 passed=0; failed=${#build_failed[@]}; skipped=0; ran=()
 for p in "${presets[@]}"; do
   [[ " ${build_failed[*]} " == *" $p "* ]] && continue
-  if [ "$p" = mingw-x86 ] && [ ${#x86_targets[@]} -gt 0 ]; then skipped=$((skipped + 1)); continue; fi
   ran+=("$p")
+  # Without wine32, x86 runs only the package test, whose checks before the install need no Wine; it reports itself skipped.
+  [ "$p" = mingw-x86 ] && [ ${#x86_targets[@]} -gt 0 ] && { ctest --preset "$p" -R e2e_package >"$logs/ctest-$p.log" 2>&1 & continue; }
   ctest --preset "$p" -j4 >"$logs/ctest-$p.log" 2>&1 &
 done
 wait

@@ -6,7 +6,8 @@
 # uninstall leaves no folder and the machine's classes as they were. Installed beside
 # the other architecture's package, removing either leaves the other's registration
 # as it was and its host working. First, without Wine: the zip holds what a team
-# redistributes, SHA256SUMS matches, a throwaway certificate signs DLLs and MSI.
+# redistributes, SHA256SUMS matches, the bills of materials and the version
+# resources say what is shipped, a throwaway certificate signs DLLs and MSI.
 set -u
 arch=$1; build=$(cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -16,16 +17,32 @@ pkg="$build/package"; tmp="$build/package-test"; version=$(sed -n 's/^#define VE
 rm -rf "$tmp"; mkdir -p "$tmp"
 
 # The archive: exactly what a team redistributes, and the checksums of both packages.
-want=$(printf '%s\n' bin/ bin/VELKO.dll bin/VELKO.manifest $(cd "$build/bin" && ls VELKORes*.DLL | sed 's|^|bin/|') \
-  include/ include/velko.h include/velko_i.c include/velko_client.h include/velko_version.h examples/ examples/cpp/ \
-  examples/cpp/host.cpp examples/vbscript/ examples/vbscript/host.vbs examples/jscript/ examples/jscript/host.js \
-  examples/regfree/ examples/regfree/velko_host.exe.manifest examples/demo.vbs README.md LICENSE CHANGELOG.md | sort)
+want=$(printf '%s\n' bin/ bin/VELKO.dll bin/VELKO.manifest $(cd "$build/bin" && ls VELKORes*.DLL | sed 's|^|bin/|') include/ \
+  include/velko.h include/velko_i.c include/velko_client.h include/velko_version.h examples/ examples/cpp/ examples/cpp/host.cpp \
+  examples/vbscript/ examples/vbscript/host.vbs examples/jscript/ examples/jscript/host.js examples/regfree/ examples/demo.vbs \
+  examples/regfree/velko_host.exe.manifest README.md LICENSE CHANGELOG.md THIRD-PARTY-NOTICES.txt VELKO-$version-$arch.spdx.json | sort)
 diff <(echo "$want") <(cmake -E tar tf "$pkg/VELKO-$version-$arch.zip" | sort) || fail "the archive's listing"
 (cd "$pkg" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS"
-[ "$(awk '{print $2}' "$pkg/SHA256SUMS" | xargs)" = "VELKO-$version-$arch.msi VELKO-$version-$arch.zip" ] || fail "SHA256SUMS lists"
-for f in "$pkg/VELKO-$version-$arch"/bin/*.{dll,DLL}; do  # an installer replaces versioned files by version
-  [ "$(strings -el "$f" | grep -A1 -x FileVersion | tail -1)" = "$version" ] || fail "$(basename "$f") is not version $version"
-done
+[ "$(awk '{print $2}' "$pkg/SHA256SUMS" | xargs)" = "$(printf "VELKO-$version-$arch.%s " msi msi.spdx.json zip | xargs)" ] || fail "SHA256SUMS lists"
+# An installer replaces versioned files by version; support requests and audits read the rest.
+for f in "$pkg/VELKO-$version-$arch"/bin/*.{dll,DLL}; do [ "$(strings -el "$f" | grep -A1 -xE 'CompanyName|FileVersion|LegalCopyright|ProductName|ProductVersion' |
+  grep -vx -- -- | paste -sd'|')" = "CompanyName|The VELKO authors|FileVersion|$version|LegalCopyright|$(grep -m1 ^Copyright "$root/LICENSE")|ProductName|VELKO|ProductVersion|$version" ] || fail "version resource of $(basename "$f")"; done
+
+# Each bill of materials names every file its package holds, with its checksum, and
+# each runtime the link map shows linked, at the version of the Debian package it came from.
+msiextract -C "$tmp/msi" "$pkg/VELKO-$version-$arch.msi" >/dev/null && python3 - "$pkg" "VELKO-$version-$arch" "$build/packaging/VELKO.map" "$(dirname "$(find "$tmp/msi" -name VELKO.dll)")" <<'EOF' || fail "bills of materials"
+import hashlib, json, os, re, subprocess, sys, zipfile; pkg, name, link_map, msi = sys.argv[1:]; z = zipfile.ZipFile(f"{pkg}/{name}.zip")
+sha, dpkg = lambda data: hashlib.sha256(data).hexdigest(), lambda *a: subprocess.check_output(["dpkg-query", *a], text=True)
+linked = {os.path.normpath(a or o) for a, o in re.findall(r"^(/\S+\.a)\(|^LOAD (/\S+\.o)$", open(link_map).read(), re.M)}
+for doc, files in ((json.load(z.open(f"{name}.spdx.json")), {n: sha(z.read(n)) for n in z.namelist() if n[-1] != "/" and n != f"{name}.spdx.json"}),
+                   (json.load(open(f"{pkg}/{name}.msi.spdx.json")), {n: sha(open(f"{msi}/{n}", "rb").read()) for n in os.listdir(msi)})):
+    listed = {f["fileName"][2:]: c["checksumValue"] for f in doc["files"] for c in f["checksums"] if c["algorithm"] == "SHA256"}
+    assert doc["spdxVersion"] == "SPDX-2.3" and listed == files, f"{doc['name']}: {set(listed.items()) ^ set(files.items())}"
+    runtimes = {path: p for p in doc["packages"][1:] for path in re.findall(r"/[^\s,]+\.[ao]\b", p["comment"])}  # VELKO's comes first
+    assert set(runtimes) == linked, f"{doc['name']} has runtimes from {sorted(set(runtimes) ^ linked)}"
+    assert all(p["versionInfo"] == dpkg("-W", "-f", "${Version}", dpkg("-S", path).split(":")[0]) and p["licenseDeclared"] != "NOASSERTION"
+               for path, p in runtimes.items()), "a runtime's version is not its Debian package's, or it has no licence"
+EOF
 
 # A higher version, signed with a throwaway certificate.
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tmp/key.pem" -out "$tmp/cert.pem" -days 1 -subj /CN=VELKO-test 2>/dev/null
@@ -74,7 +91,7 @@ run reg import "$(win "$tmp/installer.reg")" || fail "reg import"
 classes >"$tmp/before.reg"
 msi=$(win "$pkg/VELKO-$version-$arch.msi")
 run msiexec /i "$msi" /qn || fail "msiexec /i exit $?"
-for f in VELKO.dll VELKO.manifest $(cd "$build/bin" && ls VELKORes*.DLL); do [ -f "$dir/$f" ] || fail "not installed: $f"; done
+for f in VELKO.dll VELKO.manifest THIRD-PARTY-NOTICES.txt $(cd "$build/bin" && ls VELKORes*.DLL); do [ -f "$dir/$f" ] || fail "not installed: $f"; done
 diff <(echo "$reference") <(export_keys $arch) || fail "the installer's registration differs from regsvr32's"
 
 products() {  # the versions of the installed VELKO products
