@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <oleacc.h>
+#include <process.h>
 
 #include <gtest/gtest.h>
 
@@ -230,19 +231,14 @@ void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
   second = nullptr;
   // What the old link label's message wrote through its lParam: a string of the host's.
   std::u16string sentinel = u"untouched";
-  std::wstring command = L"about_driver.exe poke " + std::to_wstring(reinterpret_cast<uintptr_t>(&sentinel));
-  PROCESS_INFORMATION started{};
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
+  const UniqueHandle process(reinterpret_cast<HANDLE>(
+      ::_wspawnl(_P_NOWAIT, (TestProgramFolder() + L"\\about_driver.exe").c_str(), L"about_driver", L"poke",
+                 std::to_wstring(reinterpret_cast<uintptr_t>(&sentinel)).c_str(), nullptr)));
+  // The box answers the driver's messages meanwhile.
+  for (HANDLE h = process.get(); ::MsgWaitForMultipleObjects(1, &h, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1;)
+    for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
   DWORD poked = STILL_ACTIVE;
-  if (::CreateProcessW((TestProgramFolder() + L"\\about_driver.exe").c_str(), command.data(), nullptr, nullptr, FALSE,
-                       0, nullptr, nullptr, &startup, &started)) {
-    UniqueHandle process(started.hProcess), thread(started.hThread);
-    // The box answers the driver's messages meanwhile.
-    while (::MsgWaitForMultipleObjects(1, &started.hProcess, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-      for (MSG msg; ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
-    ::GetExitCodeProcess(process.get(), &poked);
-  }
+  ::GetExitCodeProcess(process.get(), &poked);
   g_inner.link_text = Text(url1) + (sentinel == u"untouched" && poked == 0 ? L"" : L", written into by about_driver");
   *g_inner.host_object = nullptr;
   g_inner.unload = CallExport("DllCanUnloadNow");
