@@ -182,7 +182,7 @@ TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheCo
 }
 
 TEST_F(RegSettingsTest, AFailingValueQueryRaisesTheFirstTimeAndReadsAsAbsentTheSecond) {
-  Raw(L"v", REG_SZ, L"text", 10);
+  Raw(L"v", REG_BINARY, "abcd", 4);  // both reads would give data without the failure
   SeamSwap query(seams::RegQueryValueExW, &QueryFailingLater);
   for (int earlier : {0, 1}) {
     const Outcome want = earlier == 0 ? SystemError(5) : Outcome{};
