@@ -115,7 +115,7 @@ TEST_F(Dispatch, ArgumentsOfEachTypeCoerceOrAreATypeMismatch) {
 
 TEST_F(Dispatch, WrongShapesOfCallAreRefusedWithTheirOwnCodes) {
   Bstr text(L"kept");
-  VARIANT s = Of(VT_BSTR, BSTR(text)), result = Of(VT_EMPTY);
+  VARIANT s = Of(VT_BSTR, BSTR(text)), null_text = Of(VT_BSTR), result = Of(VT_EMPTY);
   ASSERT_EQ(Invoke(1, DISPATCH_PROPERTYPUT, {s}), S_OK);
   for (DISPID id : {-5, 0, 32, 12345}) EXPECT_EQ(Invoke(id, DISPATCH_METHOD, {s}, &result), DISP_E_MEMBERNOTFOUND) << id;
   EXPECT_EQ(Invoke(9, DISPATCH_PROPERTYPUT, {s}), DISP_E_MEMBERNOTFOUND) << "a method is not a property";
@@ -136,6 +136,7 @@ TEST_F(Dispatch, WrongShapesOfCallAreRefusedWithTheirOwnCodes) {
             DISP_E_PARAMNOTFOUND);
   EXPECT_EQ(d_->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, nullptr, &result, nullptr, nullptr), E_POINTER);
   EXPECT_EQ(Get(1), L"kept") << "a refused call changed the value";
+  EXPECT_EQ(Invoke(8, DISPATCH_METHOD, {null_text, null_text}), S_OK) << "null strings are empty ones";
   EXPECT_EQ(Invoke(1, DISPATCH_PROPERTYGET, {}, nullptr), S_OK) << "no result variant";
   ComPtr<ITypeInfo> info;
   EXPECT_EQ(d_->GetTypeInfo(1, 0, info.put()), DISP_E_BADINDEX);
