@@ -92,12 +92,12 @@ class Dispatch : public ::testing::Test {
 // that string; the rest is a type mismatch that changes nothing. The icon takes
 // a picture or nothing, and keeps no reference to anything else.
 TEST_F(Dispatch, ArgumentsOfEachTypeCoerceOrAreATypeMismatch) {
-  VARIANT array = Of(VT_ARRAY | VT_I4, ::SafeArrayCreateVector(VT_I4, 0, 3));
+  const UniqueSafeArray array(::SafeArrayCreateVector(VT_I4, 0, 3));
   // The argument, and the text stored for it (nullptr: refused).
   const struct { VARIANT value; const wchar_t* stored; } cases[] = {
       {Of(VT_I4, -42), L"-42"}, {Of(VT_BOOL, VARIANT_TRUE), L"-1"}, {Of(VT_EMPTY), L""}, {Of(VT_NULL), nullptr},
-      {Of(VT_ERROR, DISP_E_TYPEMISMATCH), nullptr}, {array, nullptr}, {Of(VT_DISPATCH, d_.get()), nullptr},
-      {Of(VT_UNKNOWN, d_.get()), nullptr}};
+      {Of(VT_ERROR, DISP_E_TYPEMISMATCH), nullptr}, {Of(VT_ARRAY | VT_I4, array.get()), nullptr},
+      {Of(VT_DISPATCH, d_.get()), nullptr}, {Of(VT_UNKNOWN, d_.get()), nullptr}};
   Bstr before(L"before");
   for (DISPID id : {1, 2, 3, 4, 6, 7, 10}) for (const auto& c : cases) {
     EXPECT_EQ(Invoke(id, DISPATCH_PROPERTYPUT, {Of(VT_BSTR, BSTR(before))}), S_OK);
@@ -111,7 +111,6 @@ TEST_F(Dispatch, ArgumentsOfEachTypeCoerceOrAreATypeMismatch) {
   VARIANT icon = Of(VT_BSTR);
   EXPECT_EQ(Invoke(5, DISPATCH_PROPERTYGET, {}, &icon), S_OK);
   EXPECT_EQ(icon.vt, VT_DISPATCH) << "the icon reads as an object, Nothing included";
-  ::SafeArrayDestroy(array.parray);
 }
 
 TEST_F(Dispatch, WrongShapesOfCallAreRefusedWithTheirOwnCodes) {
@@ -138,8 +137,6 @@ TEST_F(Dispatch, WrongShapesOfCallAreRefusedWithTheirOwnCodes) {
   EXPECT_EQ(d_->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, nullptr, &result, nullptr, nullptr), E_POINTER);
   EXPECT_EQ(Get(1), L"kept") << "a refused call changed the value";
   EXPECT_EQ(Invoke(8, DISPATCH_METHOD, {null_text, null_text}), S_OK) << "null strings are empty ones";
-  EXPECT_EQ(Invoke(1, DISPATCH_PROPERTYPUT, {null_text}), S_OK);
-  EXPECT_EQ(Get(1), L"");
   EXPECT_EQ(Invoke(1, DISPATCH_PROPERTYGET, {}, nullptr), S_OK) << "no result variant";
   ComPtr<ITypeInfo> info;
   EXPECT_EQ(d_->GetTypeInfo(1, 0, info.put()), DISP_E_BADINDEX);
