@@ -14,29 +14,17 @@
 #include <vector>
 
 #include "bench/bench.h"
+#include "bench/shown_window.h"
 
 namespace {
+
+using velko::bench::g_shown, velko::bench::g_shown_at, velko::bench::WatchTopLevelWindows;
 
 // {4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}, VELKO.CProductInfo
 const CLSID kProductInfo = {0x4f52fd55, 0xceea, 0x43b0, {0xbe, 0xb8, 0x45, 0xcf, 0x90, 0x5b, 0xe7, 0xc3}};
 constexpr int kSamples = 20;
 
-LARGE_INTEGER g_shown_at;
-bool g_shown = false;
 
-LRESULT CALLBACK WatchTopLevelWindows(int code, WPARAM wparam, LPARAM lparam) {
-  if (code == HC_ACTION && !g_shown) {
-    const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lparam);
-    if (m->message == WM_WINDOWPOSCHANGED &&
-        (reinterpret_cast<const WINDOWPOS*>(m->lParam)->flags & SWP_SHOWWINDOW) &&
-        !(::GetWindowLongW(m->hwnd, GWL_STYLE) & WS_CHILD)) {
-      ::QueryPerformanceCounter(&g_shown_at);
-      g_shown = true;
-      ::PostMessageW(m->hwnd, WM_CLOSE, 0, 0);
-    }
-  }
-  return ::CallNextHookEx(nullptr, code, wparam, lparam);
-}
 
 // Nanoseconds from the start of `show` to its box becoming visible; NaN when
 // no box appeared.

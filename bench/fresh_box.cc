@@ -18,10 +18,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bench/shown_window.h"
+
 namespace {
 
-LARGE_INTEGER g_frequency, g_start, g_shown_at;
-bool g_shown = false;
+using velko::bench::g_shown, velko::bench::g_shown_at, velko::bench::WatchTopLevelWindows;
+
+LARGE_INTEGER g_frequency, g_start;
 
 double MsSince(const LARGE_INTEGER& start, const LARGE_INTEGER& now) {
   return static_cast<double>(now.QuadPart - start.QuadPart) * 1e3 / static_cast<double>(g_frequency.QuadPart);
@@ -35,19 +38,6 @@ void Step(const char* name) {
   std::printf("step %-28s %8.2f\n", name, MsSince(g_start, now));
 }
 
-LRESULT CALLBACK WatchTopLevelWindows(int code, WPARAM wparam, LPARAM lparam) {
-  if (code == HC_ACTION && !g_shown) {
-    const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lparam);
-    if (m->message == WM_WINDOWPOSCHANGED &&
-        (reinterpret_cast<const WINDOWPOS*>(m->lParam)->flags & SWP_SHOWWINDOW) &&
-        !(::GetWindowLongW(m->hwnd, GWL_STYLE) & WS_CHILD)) {
-      ::QueryPerformanceCounter(&g_shown_at);
-      g_shown = true;
-      ::PostMessageW(m->hwnd, WM_CLOSE, 0, 0);
-    }
-  }
-  return ::CallNextHookEx(nullptr, code, wparam, lparam);
-}
 
 HRESULT Call(IDispatch* object, const wchar_t* member, WORD kind, VARIANT* args, UINT count) {
   DISPID id;
