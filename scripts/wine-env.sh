@@ -24,11 +24,12 @@ if [ "$VELKO_WINE32" = 0 ] && [ -x /usr/lib/wine/wine ]; then
   velko_shim=$VELKO_ROOT/build/wine-shim
   if [ ! -x "$velko_shim/wine-stable" ]; then
     mkdir -p "$velko_shim"
-    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$velko_shim/.wine.$$"
-    chmod +x "$velko_shim/.wine.$$"
-    cp "$velko_shim/.wine.$$" "$velko_shim/.wine-stable.$$"
-    mv -f "$velko_shim/.wine.$$" "$velko_shim/wine"
-    mv -f "$velko_shim/.wine-stable.$$" "$velko_shim/wine-stable"
+    # BASHPID, not $$: a subshell that sources this beside its parent has the parent's $$.
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$velko_shim/.wine.$BASHPID"
+    chmod +x "$velko_shim/.wine.$BASHPID"
+    cp "$velko_shim/.wine.$BASHPID" "$velko_shim/.wine-stable.$BASHPID"
+    mv -f "$velko_shim/.wine.$BASHPID" "$velko_shim/wine"
+    mv -f "$velko_shim/.wine-stable.$BASHPID" "$velko_shim/wine-stable"
   fi
   case ":$PATH:" in *":$velko_shim:"*) ;; *) export PATH="$velko_shim:$PATH" ;; esac
 fi
