@@ -126,7 +126,9 @@ HRESULT RegisterServer(RegistrationScope scope) noexcept {
     TLIBATTR* attr = nullptr;
     if (SUCCEEDED(hr)) hr = lib->GetLibAttr(&attr);
     if (FAILED(hr)) return hr;
-    const std::wstring flags = std::to_wstring(attr->wLibFlags);
+    // std::to_string, not to_wstring: the wide one links the C runtime's whole printf.
+    const std::string digits = std::to_string(attr->wLibFlags);
+    const std::wstring flags(digits.begin(), digits.end());
     lib->ReleaseTLibAttr(attr);
 
     const HKEY hive = Hive(scope);
