@@ -108,8 +108,8 @@ def main():
     args = ap.parse_args()
 
     files, server = [], None
-    for spec in sorted(args.files, key=lambda s: s.split("=", 1)[1]):
-        path, name = spec.split("=", 1)
+    for pair in sorted(args.files, key=lambda s: s.split("=", 1)[1]):
+        path, name = pair.split("=", 1)
         sums = checksums(path)
         entry = {"fileName": "./" + name, "SPDXID": spdx_id("File", name),
                  "checksums": [{"algorithm": a, "checksumValue": v} for a, v in sums.items()]}
