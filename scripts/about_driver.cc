@@ -5,11 +5,6 @@
 //                        height" of its window (screen pixels), then its caption
 //   about_driver copy    types Ctrl+C into the box and prints what the clipboard
 //                        then holds
-//   about_driver styles  prints one "<control>: <class>" line per control, with
-//                        the name its class was registered under (a versioned
-//                        name for common controls 6) and ", themed" when the
-//                        theme draws it; then "host manifest: none", or where
-//                        the host process has a manifest of its own
 //   about_driver close   prints what the box shows ("caption: ...", "layout:
 //                        <direction>, cmdOK <pixels from the edge the box starts
 //                        at> px in", then one "<control>: <text>" line per control, " (hidden)" after a
@@ -27,7 +22,6 @@
 // script than the locale's would not survive the trip into this program.
 #include <windows.h>
 #include <oleacc.h>
-#include <uxtheme.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -41,8 +35,6 @@
 namespace {
 
 using namespace velko::forms::testing;  // NOLINT: the driver's vocabulary
-using velko::UniqueHandle;
-using velko::UniqueHModule;
 
 std::string Utf8(const std::wstring& text) {
   const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
@@ -91,15 +83,6 @@ int Wait(HWND box) {
   return 0;
 }
 
-// The name that `window`'s class was registered under. Class atoms live in the
-// table of clipboard format names, which is how they can be read back; a class
-// of an activation context's assembly bears its version ("6.0.2600.2982!Button").
-inline std::wstring RegisteredClassOf(HWND window) {
-  wchar_t name[128] = {};
-  ::GetClipboardFormatNameW(static_cast<UINT>(::GetClassLongPtrW(window, GCW_ATOM)), name, 128);
-  return name;
-}
-
 // The command's argument, if any.
 std::wstring g_argument;
 
@@ -110,32 +93,6 @@ int Copy(HWND box) {
   ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0), ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
   std::printf("%s", Utf8(text).c_str());
   return text.empty() ? 1 : 0;
-}
-
-// Where the process that shows `box` has a manifest of its own: "none", or the
-// file or resource that holds it.
-std::string HostManifest(HWND box) {
-  DWORD process_id = 0;
-  ::GetWindowThreadProcessId(box, &process_id);
-  UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
-  wchar_t image[MAX_PATH];
-  DWORD length = MAX_PATH;
-  if (!process || !::QueryFullProcessImageNameW(process.get(), 0, image, &length)) return "unknown";
-  const std::wstring beside = std::wstring(image) + L".manifest";
-  if (::GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return Utf8(beside);
-  UniqueHModule resources(::LoadLibraryExW(image, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-  if (!resources) return "unknown";
-  if (::FindResourceW(resources.get(), MAKEINTRESOURCEW(1), RT_MANIFEST)) return "resource 1 of " + Utf8(image);
-  return "none";
-}
-
-int Styles(HWND box) {
-  const std::vector<HWND> c = Children(box);
-  for (size_t i = 0; i < c.size(); ++i)
-    std::printf("%s: %s%s\n", kNames[i], Utf8(RegisteredClassOf(c[i])).c_str(),
-                ::GetWindowTheme(c[i]) ? ", themed" : "");
-  std::printf("host manifest: %s\n", HostManifest(box).c_str());
-  return 0;
 }
 
 int Close(HWND box) {
@@ -189,12 +146,11 @@ int wmain(int argc, wchar_t** argv) {
   if (argc > 2) g_argument = argv[2];
   int (*const run)(HWND) = command == L"wait"     ? Wait
                            : command == L"copy"   ? Copy
-                           : command == L"styles" ? Styles
                            : command == L"close"  ? Close
                            : command == L"poke"   ? Poke
                                                   : nullptr;
   if (!run) {
-    std::fprintf(stderr, "usage: about_driver wait | copy | styles | close [action] | poke <address>\n");
+    std::fprintf(stderr, "usage: about_driver wait | copy | close [action] | poke <address>\n");
     return 2;
   }
   HWND box = FindAboutBox();
