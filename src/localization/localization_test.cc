@@ -8,7 +8,7 @@
 #include <string>
 
 #include "localization/lang_support.h"
-#include "tests/support/shell_marker.h"
+#include "tests/support/process_probe.h"
 
 namespace velko {
 namespace {

@@ -12,7 +12,7 @@
 #include "platform/win32/own_module.h"
 #include "platform/win32/unique_handle.h"
 #include "tests/support/raised.h"
-#include "tests/support/shell_marker.h"
+#include "tests/support/process_probe.h"
 
 namespace velko {
 namespace {

@@ -11,7 +11,6 @@
 
 #include "platform/win32/unique_handle.h"
 #include "tests/support/process_probe.h"
-#include "tests/support/shell_marker.h"
 #include "velko_client.h"
 
 namespace velko::testing {

@@ -6,8 +6,16 @@
 #include <psapi.h>
 
 #include <cwchar>
+#include <string>
 
 namespace velko::testing {
+
+// The folder of this test program, where the build puts the tests' helpers.
+inline std::wstring TestProgramFolder() {
+  wchar_t path[MAX_PATH];
+  const std::wstring p(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return p.substr(0, p.find_last_of(L'\\'));
+}
 
 // Number of files mapped into this process (images and data files) whose
 // device path contains `part`.

@@ -1,0 +1,93 @@
+// Where the About box's link and buttons go, as the shell sees it: the box is
+// shown in this process and its shell calls are watched through the seam (and
+// not passed on, so nothing starts). The link opens its address with the
+// address's own default action and no owner, on a double-click, on
+// assistive technology's default action and on Space; the buttons open theirs
+// with "open", the box as owner; none of them closes the box.
+#include "dialogs/about_box.h"
+
+#include <windows.h>
+#include <oleacc.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "platform/win32/seams.h"
+#include "platform/win32/unique_handle.h"
+#include "tests/support/dialog_driver.h"
+#include "tests/support/seam.h"
+
+namespace velko {
+namespace {
+
+using namespace forms::testing;  // NOLINT: the driver's vocabulary
+
+// One "<owner> <verb> <file> <parameters> <directory> <show>" per call, the
+// owner as "box", "none" or "other"; written on the box's thread, read on the
+// driver's once `g_calls` counts it.
+HWND g_box = nullptr;
+std::string g_opened[8];
+std::atomic<int> g_calls{0};
+std::string Arg(const char* s) { return s ? s : "null"; }
+HINSTANCE WINAPI Record(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
+  g_opened[g_calls % 8] = std::string(owner == g_box ? "box" : owner ? "other" : "none") + " " + Arg(verb) + " " +
+                          Arg(file) + " " + Arg(parameters) + " " + Arg(directory) + " " + std::to_string(show);
+  ++g_calls;
+  return reinterpret_cast<HINSTANCE>(42);
+}
+
+struct Apartment {
+  Apartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  ~Apartment() { ::CoUninitialize(); }
+};
+
+TEST(AboutBox, TheLinkOpensItsAddressByItsOwnDefaultActionAndTheButtonsOpenTheirsWithTheBoxAsOwner) {
+  testing::SeamSwap watch(seams::ShellExecuteA, &Record);
+  Apartment apartment;
+  ProductInfo info;
+  info.WebsiteHREF = u"http://web.example/", info.EULAPath = u"C:\\eula.rtf";
+  const LangSupport no_library;
+  AboutBoxForm form(info, no_library);
+  const std::vector<std::u16string> links = {u"http://link.example/|Link"};
+  std::vector<std::string> opened;
+  EXPECT_TRUE(WhileShown([&] { ShowAboutBox(form, &links); }, [&](HWND box) {
+    g_box = box;
+    const std::vector<HWND> c = Children(box);
+    ASSERT_EQ(c.size(), 6u);
+    const auto next = [&](int calls) {
+      EXPECT_TRUE(WaitUntil([&] { return g_calls == calls; }, 5000)) << "call " << calls;
+      opened.push_back(g_opened[(calls - 1) % 8]);
+    };
+    ::SendMessageW(c[4], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
+    next(1);
+    {
+      Apartment reader;
+      ComPtr<IAccessible> link;
+      VARIANT self{};
+      self.vt = VT_I4;  // CHILDID_SELF
+      ASSERT_EQ(::AccessibleObjectFromWindow(c[4], OBJID_CLIENT, __uuidof(IAccessible), link.put_void()), S_OK);
+      EXPECT_EQ(link->accDoDefaultAction(self), S_OK);
+    }
+    next(2);
+    for (HWND tab_stop : {c[3], c[4]}) {  // from OK to the web-site button, then the link
+      TypeKeys(box, {VK_TAB});
+      EXPECT_TRUE(WaitUntil([&] { return FocusOf(::GetWindowThreadProcessId(box, nullptr)) == tab_stop; }, 5000));
+    }
+    TypeKeys(box, {VK_SPACE});
+    next(3);
+    ::SendMessageW(c[3], BM_CLICK, 0, 0);
+    next(4);
+    ::SendMessageW(c[5], BM_CLICK, 0, 0);
+    next(5);
+    EXPECT_TRUE(::IsWindowVisible(box)) << "closed by the link or a button";
+  }));
+  const std::string link = "none null http://link.example/ null null 1";
+  EXPECT_EQ(opened, (std::vector<std::string>{link, link, link, "box open http://web.example/ null null 1",
+                                              "box open C:\\eula.rtf null null 1"}));
+}
+
+}  // namespace
+}  // namespace velko
