@@ -1,44 +1,110 @@
-// ShellOpen as the shell sees it: the arguments ShellExecuteA receives, watched
-// through the seam and then passed on, so the real shell answers.
+// What reaches the shell, watched through the seam and not passed on (so
+// nothing starts): ShellOpen's arguments, and where the About box's link and
+// buttons go. The box is shown in this process. The link opens its address with
+// the address's own default action and no owner, on a double-click, on
+// assistive technology's default action and on Space; the buttons open theirs
+// with "open", the box as owner; none of them closes the box.
 #include "dialogs/shell_open.h"
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <vector>
 
+#include "dialogs/about_box.h"
 #include "platform/win32/seams.h"
+#include "platform/win32/unique_handle.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/seam.h"
 
 namespace velko {
 namespace {
 
-std::string g_seen;
+using namespace forms::testing;  // NOLINT: the driver's vocabulary
+
+// One "<owner> <verb> <file> <parameters> <directory> <show>" per call, the
+// owner as "box", "none" or "other"; written on the box's thread, read on the
+// driver's once `g_calls` counts it. Each call returns 40 more than the calls before it.
+HWND g_box = nullptr;
+std::string g_opened[8];
+std::atomic<int> g_calls{0};
 std::string Arg(const char* s) { return s ? "\"" + std::string(s) + "\"" : "null"; }
-HINSTANCE WINAPI Watch(HWND hwnd, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
-  g_seen = std::to_string(reinterpret_cast<uintptr_t>(hwnd)) + " " + Arg(verb) + " " + Arg(file) + " " +
-           Arg(parameters) + " " + Arg(directory) + " " + std::to_string(show);
-  return ::ShellExecuteA(hwnd, verb, file, parameters, directory, show);
+HINSTANCE WINAPI Record(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
+  g_opened[g_calls % 8] = std::string(owner == g_box ? "box" : owner ? "other" : "none") + " " + Arg(verb) + " " +
+                          Arg(file) + " " + Arg(parameters) + " " + Arg(directory) + " " + std::to_string(show);
+  return reinterpret_cast<HINSTANCE>(static_cast<intptr_t>(40 + g_calls++));
 }
 
-TEST(ShellOpen, OpensWithTheOpenVerbAndPassesEmptyArgumentsAsNull) {
-  testing::SeamSwap watch(seams::ShellExecuteA, &Watch);
-  const std::string missing = "C:\\no such folder\\x.velko";
+struct Apartment {
+  Apartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  ~Apartment() { ::CoUninitialize(); }
+};
+
+TEST(ShellOpen, OpensWithTheOpenVerbPassesEmptyArgumentsAsNullAndReturnsTheShellsResult) {
+  testing::SeamSwap watch(seams::ShellExecuteA, &Record);
+  g_box = reinterpret_cast<HWND>(0x1234);
   // ShellOpen's arguments, and what the shell is given.
-  const struct { std::u16string_view file, parameters, directory; int show; std::string seen; } cases[] = {
-      {u"C:\\no such folder\\x.velko", u"", u"", 1, "0 \"open\" \"" + missing + "\" null null 1"},
-      {u"C:\\no such folder\\x.velko", u"\u00e9", u"C:\\", 3, "0 \"open\" \"" + missing + "\" \"\xe9\" \"C:\\\" 3"},
-      {u"", u"", u"", 1, "0 \"open\" \"\" null null 1"},
+  const struct { HWND owner; std::u16string_view file, parameters, directory; int show; std::string seen; } cases[] = {
+      {g_box, u"C:\\x.velko", u"", u"", 1, "box \"open\" \"C:\\x.velko\" null null 1"},
+      {nullptr, u"C:\\x.velko", u"\u00e9", u"C:\\", 3, "none \"open\" \"C:\\x.velko\" \"\xe9\" \"C:\\\" 3"},
+      {nullptr, u"", u"", u"", 1, "none \"open\" \"\" null null 1"},
   };
   for (const auto& c : cases) {
-    const int32_t result = ShellOpen(nullptr, c.file, c.parameters, c.directory, c.show);
-    EXPECT_EQ(g_seen, c.seen);
-    EXPECT_LE(result, 32);
-    EXPECT_EQ(result, static_cast<int32_t>(reinterpret_cast<intptr_t>(Watch(nullptr, "open", c.file.empty() ? "" : missing.c_str(),
-                                                                             nullptr, nullptr, c.show))))
-        << "the shell's own failure comes back unchanged";
+    const int calls = g_calls;
+    EXPECT_EQ(ShellOpen(c.owner, c.file, c.parameters, c.directory, c.show), 40 + calls);
+    EXPECT_EQ(g_opened[calls % 8], c.seen);
   }
+}
+
+TEST(AboutBox, TheLinkOpensItsAddressByItsOwnDefaultActionAndTheButtonsOpenTheirsWithTheBoxAsOwner) {
+  testing::SeamSwap watch(seams::ShellExecuteA, &Record);
+  Apartment apartment;
+  ProductInfo info;
+  info.WebsiteHREF = u"http://web.example/", info.EULAPath = u"C:\\eula.rtf";
+  const LangSupport no_library;
+  AboutBoxForm form(info, no_library);
+  const std::vector<std::u16string> links = {u"http://link.example/|Link"};
+  std::vector<std::string> opened;
+  const int before = g_calls;
+  EXPECT_TRUE(WhileShown([&] { ShowAboutBox(form, &links); }, [&](HWND box) {
+    g_box = box;
+    const std::vector<HWND> c = Children(box);
+    ASSERT_EQ(c.size(), 6u);
+    const auto next = [&] {
+      const int calls = before + static_cast<int>(opened.size()) + 1;
+      EXPECT_TRUE(WaitUntil([&] { return g_calls == calls; }, 5000)) << "call " << calls - before;
+      opened.push_back(g_opened[(calls - 1) % 8]);
+    };
+    ::SendMessageW(c[4], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
+    next();
+    {
+      Apartment reader;
+      ComPtr<IAccessible> link;
+      VARIANT self{};
+      self.vt = VT_I4;  // CHILDID_SELF
+      ASSERT_EQ(::AccessibleObjectFromWindow(c[4], OBJID_CLIENT, __uuidof(IAccessible), link.put_void()), S_OK);
+      EXPECT_EQ(link->accDoDefaultAction(self), S_OK);
+    }
+    next();
+    for (HWND tab_stop : {c[3], c[4]}) {  // from OK to the web-site button, then the link
+      TypeKeys(box, {VK_TAB});
+      EXPECT_TRUE(WaitUntil([&] { return FocusOf(::GetWindowThreadProcessId(box, nullptr)) == tab_stop; }, 5000));
+    }
+    TypeKeys(box, {VK_SPACE});
+    next();
+    ::SendMessageW(c[3], BM_CLICK, 0, 0);
+    next();
+    ::SendMessageW(c[5], BM_CLICK, 0, 0);
+    next();
+    EXPECT_TRUE(::IsWindowVisible(box)) << "closed by the link or a button";
+  }));
+  const std::string link = "none null \"http://link.example/\" null null 1";
+  EXPECT_EQ(opened, (std::vector<std::string>{link, link, link, "box \"open\" \"http://web.example/\" null null 1",
+                                              "box \"open\" \"C:\\eula.rtf\" null null 1"}));
 }
 
 }  // namespace
