@@ -11,10 +11,6 @@
 //                        hidden one, and with "action" after it, "url1 action:
 //                        <the link's default action as a screen reader reads
 //                        it>"), presses OK and waits for the box to go
-//   about_driver poke <address>
-//                        sends every control of the box the link label's old
-//                        registered message, which wrote a string through the
-//                        pointer in lParam, with each request and <address>
 //
 // Exit code 0 when the box was found (and, for copy, the clipboard got a text;
 // for close, the box went away on OK), else 1.
@@ -131,14 +127,6 @@ int Close(HWND box) {
 }
 
 
-int Poke(HWND box) {
-  const LPARAM address = static_cast<LPARAM>(std::wcstoull(g_argument.c_str(), nullptr, 0));
-  const UINT message = ::RegisterWindowMessageW(L"VELKO.LinkLabel");
-  for (HWND control : Children(box))
-    for (WPARAM request = 0; request < 8; ++request) ::SendMessageW(control, message, request, address);
-  return 0;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -147,10 +135,9 @@ int wmain(int argc, wchar_t** argv) {
   int (*const run)(HWND) = command == L"wait"     ? Wait
                            : command == L"copy"   ? Copy
                            : command == L"close"  ? Close
-                           : command == L"poke"   ? Poke
                                                   : nullptr;
   if (!run) {
-    std::fprintf(stderr, "usage: about_driver wait | copy | close [action] | poke <address>\n");
+    std::fprintf(stderr, "usage: about_driver wait | copy | close [action]\n");
     return 2;
   }
   HWND box = FindAboutBox();

@@ -39,11 +39,6 @@ HINSTANCE WINAPI Record(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
   return reinterpret_cast<HINSTANCE>(static_cast<intptr_t>(40 + g_calls++));
 }
 
-struct Apartment {
-  Apartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-  ~Apartment() { ::CoUninitialize(); }
-};
-
 TEST(ShellOpen, OpensWithTheOpenVerbPassesEmptyArgumentsAsNullAndReturnsTheShellsResult) {
   testing::SeamSwap watch(seams::ShellExecuteA, &Record);
   g_box = reinterpret_cast<HWND>(0x1234);

@@ -10,24 +10,20 @@
 #include <string>
 
 #include "platform/win32/unique_handle.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/process_probe.h"
 #include "velko_client.h"
 
 namespace velko::testing {
 
 using client::Bstr;
+using forms::testing::Apartment;
 
 // build/<preset>/bin/ seen from build/<preset>/tests/.
 inline std::wstring ProductFolder() {
   const std::wstring tests = TestProgramFolder();
   return tests.substr(0, tests.find_last_of(L'\\')) + L"\\bin";
 }
-
-// One single-threaded apartment for the calling thread while it lives.
-struct Apartment {
-  Apartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-  ~Apartment() { ::CoUninitialize(); }
-};
 
 // bin\VELKO.dll, loaded on first use and kept until a test unloads it.
 inline HMODULE& Velko() {

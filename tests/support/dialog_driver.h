@@ -17,6 +17,12 @@
 
 namespace velko::forms::testing {
 
+// One single-threaded apartment for the calling thread while it lives.
+struct Apartment {
+  Apartment() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  ~Apartment() { ::CoUninitialize(); }
+};
+
 // Polls `done` until it holds or `timeout_ms` passes; true when it held. Only a
 // bound against hanging: no test asserts on how long anything takes.
 inline bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms = 20000) {
@@ -46,7 +52,7 @@ inline BOOL CALLBACK TakeVisibleDialog(HWND window, LPARAM found) {
 inline bool WhileShown(const std::function<void()>& show, const std::function<void(HWND)>& script) {
   const DWORD thread_id = ::GetCurrentThreadId();
   bool appeared = false;
-  std::thread driver([&] {
+  const std::jthread driver([&] {  // joined also when `show` throws
     HWND dialog = nullptr;
     WaitUntil([&] {
       ::EnumThreadWindows(thread_id, TakeVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
@@ -56,13 +62,7 @@ inline bool WhileShown(const std::function<void()>& show, const std::function<vo
     script(dialog);
     WaitUntil([&] { return !::IsWindow(dialog) || (::PostMessageW(dialog, WM_CLOSE, 0, 0), false); });
   });
-  {
-    struct Joined {
-      std::thread& thread;
-      ~Joined() { thread.join(); }  // also when `show` throws
-    } joined{driver};
-    show();
-  }
+  show();
   return appeared;
 }
 
