@@ -40,6 +40,9 @@ HINSTANCE WINAPI Record(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
 }
 
 TEST(ShellOpen, OpensWithTheOpenVerbPassesEmptyArgumentsAsNullAndReturnsTheShellsResult) {
+  // Unwatched, the shell itself answers (shell32 is loaded at this first call) with its failure for a missing file.
+  EXPECT_EQ(ShellOpen(nullptr, u"C:\\no such folder\\x.velko", u"", u"", 1),
+            reinterpret_cast<intptr_t>(::ShellExecuteA(nullptr, "open", "C:\\no such folder\\x.velko", nullptr, nullptr, 1)));
   testing::SeamSwap watch(seams::ShellExecuteA, &Record);
   g_box = reinterpret_cast<HWND>(0x1234);
   // ShellOpen's arguments, and what the shell is given.
