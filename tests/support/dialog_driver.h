@@ -52,7 +52,7 @@ inline BOOL CALLBACK TakeVisibleDialog(HWND window, LPARAM found) {
 inline bool WhileShown(const std::function<void()>& show, const std::function<void(HWND)>& script) {
   const DWORD thread_id = ::GetCurrentThreadId();
   bool appeared = false;
-  const std::jthread driver([&] {  // joined also when `show` throws
+  std::jthread driver([&] {  // joined also when `show` throws
     HWND dialog = nullptr;
     WaitUntil([&] {
       ::EnumThreadWindows(thread_id, TakeVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
@@ -63,6 +63,7 @@ inline bool WhileShown(const std::function<void()>& show, const std::function<vo
     WaitUntil([&] { return !::IsWindow(dialog) || (::PostMessageW(dialog, WM_CLOSE, 0, 0), false); });
   });
   show();
+  driver.join();  // before `appeared` is read: the driver may still be looking
   return appeared;
 }
 
