@@ -1,6 +1,5 @@
-// The type library as hosts see it, and late-bound calls through IDispatch,
-// well-formed and hostile: each wrong call gets the error automation defines
-// and leaves the object as it was.
+// Late-bound calls through IDispatch, well-formed and hostile: each wrong call
+// gets the error automation defines and leaves the object as it was.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -19,51 +18,6 @@ VARIANT Of(VARTYPE vt, LONGLONG value = 0) {
   return v;
 }
 VARIANT Of(VARTYPE vt, void* pointer) { return Of(vt, reinterpret_cast<LONGLONG>(pointer)); }
-
-// The members of _CProductInfo in slot order, with their kinds: get, put, putref, method.
-constexpr const wchar_t* kSlots =
-    L"ProductName get, ProductName put, ProductVersion get, ProductVersion put, Copyright get, Copyright put, "
-    L"WebsiteHREF get, WebsiteHREF put, ProductIcon get, ProductIcon putref, ProductCompanyName get, "
-    L"ProductCompanyName put, ProductCompanyAddress get, ProductCompanyAddress put, AddURL method, ClearURLS method, "
-    L"EULAPath get, EULAPath put, ShowAboutBox method, ";
-
-TEST(TypeLibrary, DescribesTheDualInterfaceInSlotOrder) {
-  ComPtr<ITypeLib> lib;
-  ASSERT_EQ(::LoadTypeLibEx((ProductFolder() + L"\\VELKO.dll").c_str(), REGKIND_NONE, lib.put()), S_OK);
-  // A type's or member's name and help string, which must be one line and not empty.
-  const auto describe = [](ITypeInfo* type, MEMBERID id) {
-    Bstr name, help;
-    EXPECT_EQ(type->GetDocumentation(id, name.put(), help.put(), nullptr, nullptr), S_OK);
-    EXPECT_TRUE(help.length() && !wcspbrk(help, L"\r\n")) << "help string of " << name.str() << ": " << help.str();
-    return std::pair(name.str(), help.str());
-  };
-  ComPtr<ITypeInfo> info, vtable, coclass;
-  HREFTYPE vtable_ref = 0;
-  ASSERT_EQ(lib->GetTypeInfoOfGuid(CLSID_CProductInfo, coclass.put()), S_OK);
-  EXPECT_NE(describe(coclass.get(), MEMBERID_NIL).second.find(L"resets the thread's product information"),
-            std::wstring::npos);
-  ASSERT_EQ(lib->GetTypeInfoOfGuid(IID__CProductInfo, info.put()), S_OK);
-  EXPECT_EQ(describe(info.get(), MEMBERID_NIL).first, L"_CProductInfo");
-  ASSERT_EQ(info->GetRefTypeOfImplType(-1, &vtable_ref), S_OK);  // the dual interface's vtable view
-  ASSERT_EQ(info->GetRefTypeInfo(vtable_ref, vtable.put()), S_OK);
-  TYPEATTR* attr = nullptr;
-  ASSERT_EQ(vtable->GetTypeAttr(&attr), S_OK);
-  const WORD want = TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION;
-  const std::pair<WORD, size_t> flags_and_count(attr->wTypeFlags & want, attr->cFuncs);
-  vtable->ReleaseTypeAttr(attr);
-  ASSERT_EQ(flags_and_count, std::pair(want, size_t{19}));
-  std::wstring slots;
-  for (UINT i = 0; i < 19; ++i) {
-    FUNCDESC* f = nullptr;
-    ASSERT_EQ(vtable->GetFuncDesc(i, &f), S_OK);
-    const auto [name, help] = describe(vtable.get(), f->memid);
-    EXPECT_TRUE(f->memid != 11 || help.find(L"returns False in every case") != std::wstring::npos) << help;
-    const wchar_t* kinds[] = {L"", L"method", L"get", L"", L"put", L"", L"", L"", L"putref"};
-    slots += name + L" " + kinds[f->invkind] + L", ";
-    vtable->ReleaseFuncDesc(f);
-  }
-  EXPECT_EQ(slots, kSlots);
-}
 
 class Dispatch : public ::testing::Test {
  protected:
