@@ -18,7 +18,7 @@ run() { env LC_ALL="$posix" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null
 "$root/scripts/register.sh" "$arch" || { echo "FAIL: registration"; exit 1; }
 tr=$root/src/localization/translations
 shots=$(mktemp -d)
-host=$(winepath -w "$root/tests/e2e/about_host.vbs" 2>/dev/null)
+host=$(winepath -w "$root/examples/demo.vbs" 2>/dev/null)
 while IFS=$'\t' read -r lcid name language; do
   IFS=- read -r lang script region <<<"$name"
   [ -n "$region" ] || { region=$script; script=; }
@@ -33,7 +33,7 @@ while IFS=$'\t' read -r lcid name language; do
   shown=$(run "$build/tests/about_driver.exe" close $action | tr -d '\r')
   caption=$(sed -n 's/^caption: //p' <<<"$shown")
   text=$(grep -A2 '^msgctxt "2"' "$tr/$language.po" | sed -n 's/^msgstr "\(.*\)"$/\1/p')
-  [ "$caption" = "${text//%1/Sample Product}" ] || fail "$name ($lcid): the caption is '$caption', not its text 2 '$text'"
+  [ "$caption" = "${text//%1/Contoso Draw}" ] || fail "$name ($lcid): the caption is '$caption', not its text 2 '$text'"
   # A screen reader hears the link's default action in the box's language.
   text=$(grep -A2 '^msgctxt "45"' "$tr/$language.po" | sed -n 's/^msgstr "\(.*\)"$/\1/p')
   [ -z "$action" ] || grep -qxF "url1 action: $text" <<<"$shown" ||
