@@ -3,7 +3,8 @@
 // buttons go. The box is shown in this process. The link opens its address with
 // the address's own default action and no owner, on a double-click, on
 // assistive technology's default action and on Space; the buttons open theirs
-// with "open", the box as owner; none of them closes the box.
+// with "open", the box as owner; none of them closes the box. A screen reader
+// reads the link as a link.
 #include "dialogs/shell_open.h"
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 
 #include <atomic>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dialogs/about_box.h"
@@ -30,6 +32,7 @@ using namespace forms::testing;  // NOLINT: the driver's vocabulary
 // owner as "box", "none" or "other"; written on the box's thread, read on the
 // driver's once `g_calls` counts it. Each call returns 40 more than the calls before it.
 HWND g_box = nullptr;
+constexpr long kLinkStates = STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED;
 std::string g_opened[8];
 std::atomic<int> g_calls{0};
 std::string Arg(const char* s) { return s ? "\"" + std::string(s) + "\"" : "null"; }
@@ -62,10 +65,10 @@ TEST(AboutBox, TheLinkOpensItsAddressByItsOwnDefaultActionAndTheButtonsOpenTheir
   testing::SeamSwap watch(seams::ShellExecuteA, &Record);
   Apartment apartment;
   ProductInfo info;
-  info.WebsiteHREF = u"http://web.example/", info.EULAPath = u"C:\\eula.rtf";
+  info.WebsiteHREF = u"http://web.example/", info.EULAPath = u"C:\\eula.rtf", info.Copyright = u"(c) W";
   const LangSupport no_library;
   AboutBoxForm form(info, no_library);
-  const std::vector<std::u16string> links = {u"http://link.example/|Link"};
+  const std::vector<std::u16string> links = {u"http://link.example/|Link & more"};
   std::vector<std::string> opened;
   const int before = g_calls;
   EXPECT_TRUE(WhileShown([&] { ShowAboutBox(form, &links); }, [&](HWND box) {
@@ -79,19 +82,28 @@ TEST(AboutBox, TheLinkOpensItsAddressByItsOwnDefaultActionAndTheButtonsOpenTheir
     };
     ::SendMessageW(c[4], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
     next();
-    {
-      Apartment reader;
-      ComPtr<IAccessible> link;
-      VARIANT self{};
-      self.vt = VT_I4;  // CHILDID_SELF
-      ASSERT_EQ(::AccessibleObjectFromWindow(c[4], OBJID_CLIENT, __uuidof(IAccessible), link.put_void()), S_OK);
-      EXPECT_EQ(link->accDoDefaultAction(self), S_OK);
-    }
+    Apartment reader;
+    ComPtr<IAccessible> link, copyright;
+    VARIANT self{}, role{}, state{};
+    self.vt = VT_I4;  // CHILDID_SELF
+    ASSERT_EQ(::AccessibleObjectFromWindow(c[4], OBJID_CLIENT, __uuidof(IAccessible), link.put_void()), S_OK);
+    ASSERT_EQ(::AccessibleObjectFromWindow(c[1], OBJID_CLIENT, __uuidof(IAccessible), copyright.put_void()), S_OK);
+    // Named by its text ("&" is text, not an access key) with its address as value; the others keep the system's objects.
+    UniqueBstr name, value, other;
+    UINT infos = 1;  // no type information: clients use the vtable
+    link->get_accName(self, name.put()), link->get_accValue(self, value.put()), copyright->get_accName(self, other.put());
+    link->get_accRole(self, &role), link->get_accState(self, &state), link->GetTypeInfoCount(&infos);
+    const auto str = [](const UniqueBstr& b) { return std::wstring(b.get() ? b.get() : L""); };
+    EXPECT_EQ(str(name) + L"|" + str(value) + L"|" + str(other), L"Link & more|http://link.example/|(c) W");
+    EXPECT_EQ(std::tuple(role.lVal, state.lVal & kLinkStates, infos),
+              std::tuple(long{ROLE_SYSTEM_LINK}, long{STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE}, 0u));
+    EXPECT_EQ(link->accDoDefaultAction(self), S_OK);
     next();
     for (HWND tab_stop : {c[3], c[4]}) {  // from OK to the web-site button, then the link
       TypeKeys(box, {VK_TAB});
       EXPECT_TRUE(WaitUntil([&] { return FocusOf(::GetWindowThreadProcessId(box, nullptr)) == tab_stop; }, 5000));
     }
+    EXPECT_EQ(link->get_accState(self, &state) == S_OK ? state.lVal & kLinkStates : 0, kLinkStates) << "focused";
     TypeKeys(box, {VK_SPACE});
     next();
     ::SendMessageW(c[3], BM_CLICK, 0, 0);

@@ -97,11 +97,6 @@ inline LOGFONTW FontOf(HWND window) {
   return font;
 }
 
-// The display's pixels per inch: LOGPIXELSX or LOGPIXELSY.
-inline int ScreenDpi(int index) {
-  return ::GetDeviceCaps(ScopedWindowDc(nullptr).get(), index);
-}
-
 // The window that has the keyboard focus in thread `thread_id`.
 inline HWND FocusOf(DWORD thread_id) {
   GUITHREADINFO info{};
@@ -114,17 +109,8 @@ inline HWND FocusOf(DWORD thread_id) {
 // {VK_CONTROL, 'C'} is Ctrl+C), through the system's input queue like a user's.
 inline void TypeKeys(HWND window, std::initializer_list<WORD> keys) {
   ::SetForegroundWindow(window);
-  std::vector<INPUT> input;
-  auto add = [&input](WORD key, DWORD flags) {
-    INPUT event{};
-    event.type = INPUT_KEYBOARD;
-    event.ki.wVk = key;
-    event.ki.dwFlags = flags;
-    input.push_back(event);
-  };
-  for (WORD key : keys) add(key, 0);
-  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) add(*key, KEYEVENTF_KEYUP);
-  ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+  for (WORD key : keys) ::keybd_event(static_cast<BYTE>(key), 0, 0, 0);
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) ::keybd_event(static_cast<BYTE>(*key), 0, KEYEVENTF_KEYUP, 0);
 }
 
 // The clipboard's CF_UNICODETEXT, taken: read, then the clipboard emptied; ""
