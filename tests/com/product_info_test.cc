@@ -86,6 +86,7 @@ TEST_F(ProductInfo, FactoryAndUnloadFollowComRules) {
                      object->QueryInterface(IID_IUnknown, nullptr),
                      CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory, nullptr)})
     EXPECT_EQ(hr, E_POINTER);
+  EXPECT_EQ(Refs(factory.get()), 1u) << "a static factory never reports itself gone";
   ComPtr<ISupportErrorInfo> errors;
   ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, errors.put_void()), S_OK);
   EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID__CProductInfo), S_OK);
