@@ -27,7 +27,6 @@ TEST(LangSupport, TheFirstLoadPicksTheLibraryAndTheLastFreeEndsIt) {
     ::LoadStringW(lang.hLangLib(), static_cast<UINT>(id), buffer, 1024);
     EXPECT_EQ(lang.GetLangString(id), reinterpret_cast<const char16_t*>(buffer)) << "text " << id;
   }
-  EXPECT_EQ(lang.GetLangString(1500).size(), 1023u);
   lang.FreeLangLibrary();
   lang.FreeLangLibrary();
   EXPECT_EQ(lang.GetLangString(1) + lang.LangLibPath(), u"");

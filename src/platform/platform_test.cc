@@ -1,11 +1,9 @@
-// The text helpers, the RAII holders, the facts of the running module and the
-// forms layer's own rules: what the setters refuse, and twips to pixels (what a load
-// resets, where the controls land and in which font, the host tests see on the
-// real About box). Error numbers are the ones a host sees, written out.
+// The text helpers, the path of a module and twips to pixels (where the controls
+// land and in which font, the host tests see on the real About box). Error
+// numbers are the ones a host sees, written out.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <limits>
+#include <vector>
 
 #include "platform/win32/forms.h"
 #include "platform/text.h"
@@ -34,18 +32,6 @@ TEST(Text, StripAtNullOverflowsLikeA16BitCounterPastPosition32767) {
   EXPECT_EQ(ReplaceAll(u"%1", u"%1", u"%1%1"), u"%1%1") << "inserted text is not searched again";
   EXPECT_EQ(FromUtf8("A\xC3\xA9\xE6\x97\xA5\xF4\x8F\xBF\xBF"), u"A\u00E9\u65E5\U0010FFFF");
   EXPECT_EQ(FromUtf8("\x80" "a\xE6\x97"), u"\uFFFDa\uFFFD") << "no lead byte, then a sequence cut off";
-}
-
-TEST(UniqueHandle, TakingANewValueOrMovingOneInClosesTheOldOne) {
-  const auto is_open = [](HANDLE h) { DWORD flags; return ::GetHandleInformation(h, &flags) != FALSE; };
-  UniqueHandle held(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  const HANDLE first = held.get();
-  *held.put() = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  EXPECT_FALSE(is_open(first)) << "put() on a holder that owns a handle";
-  const HANDLE second = held.get();
-  held = UniqueHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  EXPECT_FALSE(is_open(second)) << "a move into a holder that owns a handle";
-  EXPECT_TRUE(is_open(held.get()));
 }
 
 TEST(Forms, TwipsBecomePixelsRoundedToTheNearest) {
