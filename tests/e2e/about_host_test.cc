@@ -28,15 +28,6 @@ enum Index { kProductName, kCopyright, kOK, kVisitWebsite, kLink, kViewEULA, kCo
 constexpr float kLayout[kControls][4] = {{150, 180, 3840, 195}, {150, 405, 3840, 195}, {4320, 135, 1185, 375},
                                          {50, 1095, 2775, 375},  {120, 660, 3900, 255}, {2875, 1095, 2775, 375}};
 
-// Tab from where the focus is, once it has moved; the window that has it then.
-HWND Tab(HWND box) {
-  const DWORD thread = ::GetWindowThreadProcessId(box, nullptr);
-  const HWND from = FocusOf(thread);
-  TypeKeys(box, {VK_TAB});
-  WaitUntil([&] { return FocusOf(thread) != from; }, 5000);
-  return FocusOf(thread);
-}
-
 class AboutBox : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(::GetUserDefaultLCID(), 1033u) << "the test's environment sets en_US"; }

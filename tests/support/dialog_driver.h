@@ -113,6 +113,15 @@ inline void TypeKeys(HWND window, std::initializer_list<WORD> keys) {
   for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) ::keybd_event(static_cast<BYTE>(*key), 0, KEYEVENTF_KEYUP, 0);
 }
 
+// Tab from where the focus is, once it has moved; the window that has it then.
+inline HWND Tab(HWND box) {
+  const DWORD thread = ::GetWindowThreadProcessId(box, nullptr);
+  const HWND from = FocusOf(thread);
+  TypeKeys(box, {VK_TAB});
+  WaitUntil([&] { return FocusOf(thread) != from; }, 5000);
+  return FocusOf(thread);
+}
+
 // The clipboard's CF_UNICODETEXT, taken: read, then the clipboard emptied; ""
 // when it holds none. Retried while another program has the clipboard open.
 inline std::wstring TakeClipboardText() {
