@@ -39,7 +39,6 @@ TEST(GetErrorText, NetworkCodesAskTheNetworkTableFirstAndTextsBecomeOneLine) {
       {2250, u"Test table text 2250, which the system table has too."},
       {2999, u"Test table text 2999, last of the network range."}};
   for (const auto& [code, text] : cases) EXPECT_EQ(GetErrorText(code), text) << code;
-  ASSERT_TRUE(SystemText(5).ends_with(u"\r\n"));
   for (int32_t code : {2099, 3000, 5, 2}) {
     const std::u16string text = SystemText(code);
     EXPECT_EQ(GetErrorText(code), text.substr(0, text.find_last_not_of(u"\r\n") + 1)) << code;

@@ -88,7 +88,6 @@ TEST_F(AboutBox, ShowsTheProductWithTheLibrarysCaptionsInTheLocaleFontAtTheDesig
         EXPECT_EQ(::SendMessageW(c[i], BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)) != 0,
                   i == kOK || i == kVisitWebsite || i == kViewEULA);
       }
-      EXPECT_STREQ(FontOf(box).lfFaceName, L"Tahoma");
       RECT client;
       ::GetClientRect(box, &client);
       EXPECT_NEAR(client.right, 5700.0 * dpi / 1440, 1);
@@ -101,12 +100,9 @@ TEST_F(AboutBox, ShowsTheProductWithTheLibrarysCaptionsInTheLocaleFontAtTheDesig
         ComPtr<IAccessible> url;
         VARIANT self{}, role{}, state{};
         self.vt = VT_I4;  // CHILDID_SELF
-        Bstr value, action;
         ASSERT_EQ(::AccessibleObjectFromWindow(c[kLink], OBJID_CLIENT, __uuidof(IAccessible), url.put_void()), S_OK);
         url->get_accRole(self, &role), url->get_accState(self, &state);
-        url->get_accValue(self, value.put()), url->get_accDefaultAction(self, action.put());
         EXPECT_TRUE(role.lVal != ROLE_SYSTEM_LINK && !(state.lVal & STATE_SYSTEM_LINKED)) << role.lVal << " " << state.lVal;
-        EXPECT_EQ(value.str() + action.str(), L"");
       }
       ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
     });

@@ -104,7 +104,6 @@ gone=("CLSID\\$clsid" "TypeLib\\$libid\\1.0\\0\\win$bits"); [ "$arch" = x64 ] &&
 for k in "${gone[@]}"; do ! exists "HKCR\\$k" || fail "left behind by unregistration: $k"; done
 # The ProgID stays in this view too: on Windows it is the other's as well.
 after=$(view $obits win$bits; reg64 query 'HKCR\VELKO.CProductInfo' /reg:$bits); [ "$after" = "$theirs" ] || fail "$other's keys changed"
-echo "$other's keys across regsvr32 /u: $(grep -c '^\[\|^HKEY' <<<"$theirs") before, $(grep -c '^\[\|^HKEY' <<<"$after") after"
 if [ "$other" = x64 ] || velko_wine32_present; then
   [ "$(orun cscript //nologo "$js")" = "$jsout" ] && orun regsvr32 /s /u "$other_dll" || fail "$other after unregistration"
 else for k in "CLSID\\$clsid" "TypeLib\\$libid\\1.0\\0\\win32"; do reg64 delete "HKCR\\$k" /f /reg:32 >/dev/null; done; fi

@@ -121,7 +121,6 @@ omsi /i && theirs=$(export_keys $other) && run msiexec /i "$msi" /qn && omsi /x 
 mine=$(export_keys $arch); [ "$mine" = "$reference" ] && host $arch || fail "removing the $other package changed this one's registration"
 omsi /i && run msiexec /x "$msi" /qn || fail "removing this package beside the $other one"
 after=$(export_keys $other); [ "$after" = "$theirs" ] && host $other || fail "removing this package changed the $other one's registration"
-echo "keys left by msiexec /x of the other: $arch $(grep -c '^\[' <<<"$mine")/$(grep -c '^\[' <<<"$reference"), $other $(grep -c '^\[' <<<"$after")/$(grep -c '^\[' <<<"$theirs")"
 fi
 wineserver -k
 [ "$failures" -eq 0 ] && rm -rf "$WINEPREFIX" "$build/regsvr32-prefix"
