@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/wine-env.sh"
 if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
 failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"$build/failures-about_languages.log"; failures=$((failures + 1)); }
 run() { env LC_ALL="$posix" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
 "$root/scripts/register.sh" "$arch" || { echo "FAIL: registration"; exit 1; }
 tr=$root/src/localization/translations

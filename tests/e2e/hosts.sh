@@ -27,7 +27,7 @@ velko_fresh_prefix "$build/hosts-prefix" && export WINEPREFIX="$build/hosts-pref
 # and going; a reg query that then fails reads as a key that is missing.
 wineserver -p
 failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"$build/failures-hosts.log"; failures=$((failures + 1)); }
 run() { env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null | tr -d '\r'; }
 orun() { "$root/scripts/wine-run.sh" "$other" "$@" 2>/dev/null | tr -d '\r'; }
 reg64() { "$root/scripts/wine-run.sh" x64 reg "$@" 2>/dev/null; }  # either view, with /reg:32 or /reg:64

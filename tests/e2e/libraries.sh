@@ -9,7 +9,7 @@ arch=$1; bin=$2/bin
 root=$(cd "$(dirname "$0")/../.." && pwd)
 tools=$([ "$arch" = x86 ] && echo i686 || echo x86_64)-w64-mingw32
 failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"${bin%/bin}/failures-libraries.log"; failures=$((failures + 1)); }
 
 tr=$root/src/localization/translations
 listed=$(grep -E '^[0-9]' "$tr/locales.tsv")

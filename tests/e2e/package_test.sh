@@ -12,7 +12,7 @@ set -u
 arch=$1; build=$(cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
 failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"$build/failures-package.log"; failures=$((failures + 1)); }
 pkg="$build/package"; tmp="$build/package-test"; version=$(sed -n 's/^#define VELKO_VERSION "\(.*\)"/\1/p' "$build/include/velko_version.h")
 rm -rf "$tmp"; mkdir -p "$tmp"
 
