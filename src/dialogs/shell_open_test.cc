@@ -28,11 +28,13 @@ namespace {
 
 using namespace forms::testing;  // NOLINT: the driver's vocabulary
 
+// What a screen reader reads of the link's state once it has the focus.
+constexpr long kLinkStates = STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED;
+
 // One "<owner> <verb> <file> <parameters> <directory> <show>" per call, the
 // owner as "box", "none" or "other"; written on the box's thread, read on the
 // driver's once `g_calls` counts it. Each call returns 40 more than the calls before it.
 HWND g_box = nullptr;
-constexpr long kLinkStates = STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED;
 std::string g_opened[8];
 std::atomic<int> g_calls{0};
 std::string Arg(const char* s) { return s ? "\"" + std::string(s) + "\"" : "null"; }

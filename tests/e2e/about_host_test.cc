@@ -1,8 +1,8 @@
 // ShowAboutBox from a C++ host of VELKO.dll, with the real box driven from a
 // second thread the way a user drives it: what it shows, where, in which font,
 // what its keys and buttons do, what a screen reader reads of a box without a
-// link, and how a failure reaches the host. Run in the English locale (the test's environment
-// sets it), at the screen's DPI.
+// link, and how a failure reaches the host. Run in the English locale (the
+// test's environment sets it), at the screen's DPI.
 // The host's thread waits in the modal loop while the driver checks, so the
 // checks of the driver's thread never run at the same time as the host's.
 #include <windows.h>

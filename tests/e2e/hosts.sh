@@ -2,11 +2,12 @@
 # Registration and late binding from real hosts in the private Wine prefix:
 #   hosts.sh <x86|x64> <build dir>
 # regsvr32 registers the DLL with lasting keys. The demo's VBScript host shows
-# the About box in each locale that has a language library of its own or its language's (Austrian
-# German, Hong Kong and Singapore Chinese) and in one that has none (Icelandic
-# falls back to English); about_driver.exe copies the box with Ctrl+C, which must show
-# that locale's library and font, and closes it. The example JScript host reads
-# back what it set. A per-user install writes the user's classes only, and a machine-wide
+# the About box in each locale that has a language library of its own or its
+# language's (Austrian German, Hong Kong and Singapore Chinese) and in one that
+# has none (Icelandic falls back to English); about_driver.exe copies the box
+# with Ctrl+C, which must show that locale's library and font, and closes it.
+# The example JScript host reads back what it set. A per-user install writes
+# the user's classes only, and a machine-wide
 # registration beside it leaves them alone. The other architecture's build is
 # registered beside this one (for real where it runs, else as its keys in its
 # registry view): regsvr32 /u of either leaves the other's keys, and its host,

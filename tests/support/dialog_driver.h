@@ -110,7 +110,8 @@ inline HWND FocusOf(DWORD thread_id) {
 inline void TypeKeys(HWND window, std::initializer_list<WORD> keys) {
   ::SetForegroundWindow(window);
   for (WORD key : keys) ::keybd_event(static_cast<BYTE>(key), 0, 0, 0);
-  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) ::keybd_event(static_cast<BYTE>(*key), 0, KEYEVENTF_KEYUP, 0);
+  for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
+    ::keybd_event(static_cast<BYTE>(*key), 0, KEYEVENTF_KEYUP, 0);
 }
 
 // Tab from where the focus is, once it has moved; the window that has it then.
