@@ -130,7 +130,7 @@ velko_fonts() {
 
 # A fresh prefix at $1, in seconds where booting one takes tens: a copy of one
 # that was booted (wineboot -i, once) and never run.
-velko_pristine=$VELKO_ROOT/build/wine-pristine
+velko_pristine=${VELKO_PRISTINE:-$VELKO_ROOT/build/wine-pristine}
 velko_fresh_prefix() { WINEPREFIX=$velko_pristine velko_prefix && rm -rf "$1" && cp -a "$velko_pristine" "$1"; }
 
 # Programs that show windows take the display in turn (ctest runs the others

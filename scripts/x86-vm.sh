@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Runs a command inside an emulated x86-64 machine whose kernel runs 32-bit
+# programs, for machines whose own kernel refuses them ("Exec format error"):
+#   x86-vm.sh --prepare          fetch what the machine boots (bootstrap calls it)
+#   x86-vm.sh <command...>       run the command there with bash, in this checkout
+# The guest is Debian's own amd64 kernel under QEMU's software emulation (TCG),
+# with a busybox initramfs. It sees this machine's / read-only over virtio-9p,
+# with a RAM overlay on top, so the installed wine32, the toolchain and the
+# build tree are all there and nothing the guest writes reaches this machine,
+# except through one writable share, build/vm/io: the command's output, its exit
+# code, and whatever the command copies into $VELKO_VM_IO. The command runs as
+# root in a clean environment (PATH, HOME, TERM and VELKO_VM_IO only), with /tmp
+# in RAM, which also hides this machine's Wine server and X sockets.
+# Exit code: the command's; 125 when the machine did not come up.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+vm=$root/build/vm
+log() { printf 'x86-vm: %s\n' "$*" >&2; }
+
+prepare() {
+  [ -f "$vm/ready" ] && return 0
+  rm -rf "$vm/debs" "$vm/kernel" "$vm/busybox" && mkdir -p "$vm/debs" || return 1
+  local image
+  image=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
+  [ -n "$image" ] || { log "no linux-image-amd64 in the package index"; return 1; }
+  (cd "$vm/debs" && apt-get download -q "$image" busybox-static >/dev/null 2>&1) ||
+    { log "could not download $image and busybox-static"; return 1; }
+  dpkg-deb -x "$vm"/debs/linux-image-*.deb "$vm/kernel" && dpkg-deb -x "$vm"/debs/busybox-static_*.deb "$vm/busybox" &&
+    rm -rf "$vm/debs" && touch "$vm/ready"
+}
+
+# The kernel's modules that mount the shares and the overlay, each after the
+# ones it depends on (their .modinfo names them; the package has no modules.dep).
+modules() {
+  local dir=$1 seen=" " m
+  visit() {
+    [[ $seen == *" $1 "* ]] && return; seen+="$1 "
+    local file; file=$(find "$dir" -name "$1.ko" | head -n1)
+    [ -n "$file" ] || { log "module $1 missing"; return 1; }
+    for m in $(tr '\0' '\n' <"$file" | sed -n 's/^depends=//p' | tr , ' '); do visit "$m"; done
+    echo "$file"
+  }
+  for m in virtio_pci 9pnet_virtio 9p overlay; do visit $m; done
+}
+
+initramfs() {
+  local tree=$vm/initramfs kdir f
+  kdir=$(echo "$vm"/kernel/lib/modules/*)
+  rm -rf "$tree" && mkdir -p "$tree"/{bin,lib,proc,sys,dev,lower,rw,new}
+  cp "$vm/busybox/bin/busybox" "$tree/bin/"
+  for f in $(modules "$kdir"); do cp "$f" "$tree/lib/"; echo "$(basename "$f" .ko)"; done >"$tree/modules"
+  cat >"$tree/init" <<'INIT'
+#!/bin/busybox sh
+/bin/busybox --install -s /bin
+export PATH=/bin
+mount -t proc proc /proc; mount -t sysfs sysfs /sys; mount -t devtmpfs devtmpfs /dev
+for m in $(cat /modules); do insmod /lib/$m.ko || echo "init: insmod $m failed"; done
+io=$(sed -n 's/.*velko_io=\([^ ]*\).*/\1/p' /proc/cmdline)
+opts=trans=virtio,version=9p2000.L,msize=262144
+mount -t 9p -o $opts,ro,cache=loose host /lower &&
+  mount -t tmpfs -o size=95% rw /rw && mkdir /rw/upper /rw/work &&
+  mount -t overlay overlay -o lowerdir=/lower,upperdir=/rw/upper,workdir=/rw/work /new &&
+  mount -t 9p -o $opts io "/new$io" || { echo "init: mounting the shares failed"; poweroff -f; }
+for d in proc sys dev; do mount --move /$d /new/$d; done
+mkdir -p /new/dev/pts /new/dev/shm
+mount -t devpts devpts /new/dev/pts; mount -t tmpfs shm /new/dev/shm
+ln -sfn /proc/self/fd /new/dev/fd
+mount -t tmpfs -o size=95% tmp /new/tmp; chmod 1777 /new/tmp; mount -t tmpfs run /new/run
+echo up >"/new$io/up"
+chroot /new /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb \
+  VELKO_VM_IO="$io" /bin/bash "$io/command.sh" >"/new$io/output" 2>&1
+echo $? >"/new$io/rc.part" && mv "/new$io/rc.part" "/new$io/rc"
+sync; umount "/new$io"
+poweroff -f
+INIT
+  chmod +x "$tree/init"
+  (cd "$tree" && find . | cpio -o -H newc --quiet | gzip -1) >"$vm/initramfs.gz"
+}
+
+# One boot: 0 when the command ran (its code is in io/rc), 1 when the machine
+# did not come up within the watchdog's time.
+boot() {
+  local io=$vm/io mem=${VELKO_VM_MEMORY:-10G} qemu started
+  rm -f "$io/up" "$io/rc" "$io/output"
+  qemu-system-x86_64 -accel tcg,thread=multi -cpu max,smap=off -smp "$(nproc)" -m "$mem" \
+    -display none -no-reboot -monitor none -serial "file:$vm/console.log" \
+    -kernel "$(echo "$vm"/kernel/boot/vmlinuz-*)" -initrd "$vm/initramfs.gz" \
+    -append "console=ttyS0 quiet panic=-1 velko_io=$io" \
+    -virtfs "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap" \
+    -virtfs "local,path=$io,mount_tag=io,security_model=none" &
+  qemu=$!
+  for _ in $(seq 1 "${VELKO_VM_BOOT_SECONDS:-180}"); do
+    [ -f "$io/up" ] && started=1 && break
+    kill -0 "$qemu" 2>/dev/null || break
+    sleep 1
+  done
+  if [ -z "${started:-}" ]; then
+    kill "$qemu" 2>/dev/null; wait "$qemu" 2>/dev/null
+    log "the machine did not come up; its console said:"; tail -n 15 "$vm/console.log" >&2
+    return 1
+  fi
+  # The command's output as it comes, until the machine powers off.
+  tail -n +1 -s 2 --pid="$qemu" -F "$io/output" 2>/dev/null &
+  local tail_pid=$!
+  wait "$qemu"; sleep 1; kill "$tail_pid" 2>/dev/null; wait "$tail_pid" 2>/dev/null
+  return 0
+}
+
+if [ "${1:-}" = --prepare ]; then prepare; exit; fi
+[ $# -gt 0 ] || { echo "usage: x86-vm.sh --prepare | <command...>" >&2; exit 2; }
+prepare || exit 125
+command -v qemu-system-x86_64 >/dev/null || { log "qemu-system-x86_64 missing (bash scripts/bootstrap.sh)"; exit 125; }
+mkdir -p "$vm/io" && initramfs || exit 125
+printf 'cd %q\n%s\n' "$root" "$*" >"$vm/io/command.sh"
+qemu=
+trap '[ -z "$qemu" ] || kill "$qemu" 2>/dev/null' EXIT INT TERM
+# One boot in several hangs before the first command; a second one comes up.
+boot || boot || exit 125
+[ -f "$vm/io/rc" ] || { log "the machine stopped before the command ended"; tail -n 15 "$vm/console.log" >&2; exit 125; }
+exit "$(cat "$vm/io/rc")"
