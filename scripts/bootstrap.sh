@@ -81,6 +81,21 @@ PIN
   fi
 fi
 
+# Some kernels refuse every 32-bit program, whatever is installed. There the x86
+# tests run inside an emulated x86-64 machine (scripts/x86-vm.sh): QEMU, and
+# Debian's own kernel and busybox, fetched into build/vm.
+if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  need=$(missing qemu-system-x86 cpio)
+  if [ -n "$need" ]; then
+    apt_update
+    log "this kernel runs no 32-bit programs; installing the emulated x86 machine: $(echo $need | tr '\n' ' ')"
+    # shellcheck disable=SC2086
+    $SUDO apt-get install -y -qq --no-install-recommends $need >/tmp/velko-bootstrap-vm.log 2>&1 ||
+      { log "error: could not install $need (see /tmp/velko-bootstrap-vm.log)"; exit 1; }
+  fi
+  bash "$(dirname "$0")/x86-vm.sh" --prepare || { log "error: could not fetch the emulated machine's kernel"; exit 1; }
+fi
+
 # The posix thread model is needed for std::mutex in gtest.
 for t in i686 x86_64; do
   if [ -x "/usr/bin/$t-w64-mingw32-g++-posix" ]; then :; else log "warning: $t-w64-mingw32-g++-posix missing"; fi

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The x86 half of the tests as it runs inside the emulated machine
 # (scripts/x86-vm.sh), where every Wine process start costs seconds: the Wine
-# prefixes live in RAM, the pristine one is booted once and the working one is
-# its copy, one Wine server serves the run, and ctest runs the x86 entries one
+# prefixes live in RAM, the pristine one is booted once and the others are
+# overlays on it, one Wine server serves the run, and ctest runs the x86 entries one
 # at a time (9p grants every file lock, so two at once may start two servers).
 # ctest's output is this script's; the failure logs and the contact sheet go
 # back through $VELKO_VM_IO.   Usage: x86-vm.sh bash scripts/x86-tests.sh [ctest args]
@@ -11,9 +11,27 @@ t0=$(date +%s)
 export WINEPREFIX=/tmp/velko/wine VELKO_PRISTINE=/tmp/velko/wine-pristine
 mkdir -p /tmp/velko
 VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
-WINEPREFIX=$VELKO_PRISTINE velko_prefix && cp -a "$VELKO_PRISTINE" "$WINEPREFIX" || { echo "x86: no Wine prefix"; exit 1; }
+# Booting a prefix takes minutes here. With VELKO_VM_KEEP_PREFIX=1 (by hand, when
+# running this again and again) the booted one is kept in build/vm/io for the
+# next run; a new Wine is a new prefix.
+cache="$VELKO_VM_IO/wine-pristine-$(wine --version).tar"
+if [ -f "$cache" ]; then tar -xf "$cache" -C /tmp/velko
+else WINEPREFIX=$VELKO_PRISTINE velko_prefix || exit 1
+  [ "${VELKO_VM_KEEP_PREFIX:-}" != 1 ] || { rm -f "$VELKO_VM_IO"/wine-pristine-*.tar &&
+    tar -cf "$cache.part" -C /tmp/velko wine-pristine && mv "$cache.part" "$cache"; }
+fi
+# Fifty load/show/unload cycles, not a hundred: each one costs seconds here.
+export VELKO_CYCLES=${VELKO_CYCLES:-50}
+export VELKO_PREFIX_LAYERS=/tmp/velko/layers
+velko_fresh_prefix "$WINEPREFIX" || { echo "x86: no Wine prefix"; exit 1; }
 . scripts/wine-env.sh
 echo "x86: Wine prefix and display ready in $(( $(date +%s) - t0 )) s"
+# scripts/test.sh starts this machine while it builds, and says when both builds are done.
+if [ "${VELKO_WAIT_FOR_BUILD:-}" = 1 ]; then
+  until [ -f "$VELKO_VM_IO/built" ]; do sleep 2; done
+  [ -z "$(cat "$VELKO_VM_IO/built")" ] || { echo "x86: not tested, the build of $(cat "$VELKO_VM_IO/built") failed"; exit 1; }
+  echo "x86: builds ready after $(( $(date +%s) - t0 )) s"
+fi
 wineserver -p
 ctest --preset mingw-x86 -j1 "$@"
 rc=$?

@@ -40,7 +40,7 @@ modules() {
     for m in $(tr '\0' '\n' <"$file" | sed -n 's/^depends=//p' | tr , ' '); do visit "$m"; done
     echo "$file"
   }
-  for m in virtio_pci 9pnet_virtio 9p overlay; do visit $m; done
+  for m in virtio_pci 9pnet_virtio 9p overlay brd ext4 crc32c_generic; do visit $m; done
 }
 
 initramfs() {
@@ -54,8 +54,12 @@ initramfs() {
 /bin/busybox --install -s /bin
 export PATH=/bin
 mount -t proc proc /proc; mount -t sysfs sysfs /sys; mount -t devtmpfs devtmpfs /dev
-for m in $(cat /modules); do insmod /lib/$m.ko || echo "init: insmod $m failed"; done
 io=$(sed -n 's/.*velko_io=\([^ ]*\).*/\1/p' /proc/cmdline)
+ramdisk=$(sed -n 's/.*velko_ramdisk=\([0-9]*\).*/\1/p' /proc/cmdline)
+for m in $(cat /modules); do
+  case $m in brd) args="rd_nr=1 rd_size=$ramdisk" ;; *) args= ;; esac
+  insmod /lib/$m.ko $args || echo "init: insmod $m failed"
+done
 opts=trans=virtio,version=9p2000.L,msize=262144
 mount -t 9p -o $opts,ro,cache=loose host /lower &&
   mount -t tmpfs -o size=95% rw /rw && mkdir /rw/upper /rw/work &&
@@ -65,7 +69,11 @@ for d in proc sys dev; do mount --move /$d /new/$d; done
 mkdir -p /new/dev/pts /new/dev/shm
 mount -t devpts devpts /new/dev/pts; mount -t tmpfs shm /new/dev/shm
 ln -sfn /proc/self/fd /new/dev/fd
-mount -t tmpfs -o size=95% tmp /new/tmp; chmod 1777 /new/tmp; mount -t tmpfs run /new/run
+# /tmp, where the Wine prefixes go, is ext4 on a RAM disk: tmpfs keeps no user
+# extended attributes before Linux 6.6, and Wine keeps DOS attributes in them.
+chroot /new /sbin/mkfs.ext4 -q -F -O ^has_journal,^metadata_csum /dev/ram0 && mount -t ext4 /new/dev/ram0 /new/tmp ||
+  { echo "init: no RAM disk for /tmp"; poweroff -f; }
+chmod 1777 /new/tmp; mount -t tmpfs run /new/run
 echo up >"/new$io/up"
 chroot /new /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb \
   VELKO_VM_IO="$io" /bin/bash "$io/command.sh" >"/new$io/output" 2>&1
@@ -80,12 +88,12 @@ INIT
 # One boot: 0 when the command ran (its code is in io/rc), 1 when the machine
 # did not come up within the watchdog's time.
 boot() {
-  local io=$vm/io mem=${VELKO_VM_MEMORY:-10G} qemu started
+  local io=$vm/io started
   rm -f "$io/up" "$io/rc" "$io/output"
-  qemu-system-x86_64 -accel tcg,thread=multi -cpu max,smap=off -smp "$(nproc)" -m "$mem" \
+  qemu-system-x86_64 -accel tcg,thread=multi -cpu max,smap=off -smp "$(nproc)" -m 12G \
     -display none -no-reboot -monitor none -serial "file:$vm/console.log" \
     -kernel "$(echo "$vm"/kernel/boot/vmlinuz-*)" -initrd "$vm/initramfs.gz" \
-    -append "console=ttyS0 quiet panic=-1 velko_io=$io" \
+    -append "console=ttyS0 quiet panic=-1 velko_io=$io velko_ramdisk=$((6 * 1024 * 1024))" \
     -virtfs "local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap" \
     -virtfs "local,path=$io,mount_tag=io,security_model=none" &
   qemu=$!
