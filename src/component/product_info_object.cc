@@ -80,6 +80,7 @@ HRESULT CProductInfo::Create(REFIID iid, void** out) noexcept {
 }
 
 CProductInfo::CProductInfo(ThreadState& state) : state_(state) {
+  ++state_.objects;
   state_.lang.LoadLangLibrary(u"VELKORes");
   ProductInfo& info = state_.product_info;
   info.ProductName.clear();
@@ -94,6 +95,8 @@ CProductInfo::CProductInfo(ThreadState& state) : state_(state) {
 
 CProductInfo::~CProductInfo() {
   state_.lang.FreeLangLibrary();
+  // Not at the thread's end: DllMain must make no COM call.
+  if (--state_.objects == 0) state_.product_icon = nullptr;
 }
 
 STDMETHODIMP CProductInfo::QueryInterface(REFIID iid, void** out) noexcept {
@@ -262,8 +265,9 @@ STDMETHODIMP CProductInfo::ShowAboutBox(VARIANT_BOOL* result) noexcept {
   return Guarded(IID__CProductInfo, [&] {
     ThreadState& state = state_;
     // The DLL stays while the box is open, even if the host lets go of this object meanwhile.
-    const platform::ModuleUse open_box;
-    if (!state.about_box) state.about_box = std::make_unique<AboutBoxForm>(state.product_info, state.lang);
+    const module::Use open_box;
+    if (!state.about_box)
+      state.about_box = std::make_unique<AboutBoxForm>(state.product_info, state.lang, module::UseHolder());
     velko::ShowAboutBox(*state.about_box, links_ ? &*links_ : nullptr);
   });
 }

@@ -75,8 +75,8 @@ std::u16string FileNameOf(const std::u16string& path) { return path.substr(path.
 }  // namespace
 
 // Labels show every "&": product names and link texts are not accelerators.
-AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang)
-    : Form({u"About...", DesignFont(), kClientWidth, kClientHeight}),
+AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang, IUnknown* module_use)
+    : Form({u"About...", DesignFont(), kClientWidth, kClientHeight, module_use}),
       lblProductName(AddControl(Design(ControlKind::kLabel, u"...", 150, 180, 3840, 195, DesignFont(true)))),
       lblCopyright(AddControl(Design(ControlKind::kLabel, u"...", 150, 405, 3840, 195))),
       cmdOK(AddControl([] {

@@ -31,8 +31,8 @@ class AboutBoxForm final : public forms::Form {
   static constexpr int32_t kOpenLinkText = 45;  // the link's default action, for screen readers
 
   // `info` is read at every load and when a button is pressed; `lang` gives the
-  // captions. Both must outlive the form.
-  AboutBoxForm(const ProductInfo& info, const LangSupport& lang);
+  // captions. Both must outlive the form. `module_use` as the form's design has it.
+  AboutBoxForm(const ProductInfo& info, const LangSupport& lang, IUnknown* module_use = nullptr);
 
   // The controls, in tab order.
   forms::Control& lblProductName;

@@ -93,28 +93,37 @@ TEST_F(ProductInfo, FactoryAndUnloadFollowComRules) {
   EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
   ComPtr<ITypeInfo> info;
   ASSERT_EQ(object->GetTypeInfo(0, 0, info.put()), S_OK);
+  const ULONG info_refs = Refs(info.get());
   ASSERT_EQ(factory->LockServer(TRUE), S_OK);
-  factory = nullptr, errors = nullptr, object = nullptr, info = nullptr;
+  factory = nullptr, errors = nullptr, object = nullptr;
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_FALSE) << "locked";
   ASSERT_EQ(CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory, factory.put_void()), S_OK);
   ASSERT_EQ(factory->LockServer(FALSE), S_OK);
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_FALSE) << "a factory is held";
   factory = nullptr;
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_OK);
+  EXPECT_EQ(Refs(info.get()), info_refs) << "the type information went with the unload check";
   object = Create();
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_FALSE) << "an object lives";
   EXPECT_EQ(object->GetTypeInfo(0, 0, info.put()), S_OK) << "the type information dropped by the unload check";
 }
 
 // The icon is held once by the thread's record until Nothing, a new object or
-// the thread's end replaces it.
-TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheThreadsEndDropsIt) {
+// the thread's last object drops it, in the apartment: never at the thread's
+// end, after CoUninitialize.
+TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheThreadsLastObjectDropsIt) {
   PICTDESC desc = {sizeof(PICTDESC), PICTYPE_NONE, {}};
   ComPtr<IPictureDisp> picture;
   ASSERT_EQ(::OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, picture.put_void()), S_OK);
   const ULONG base = Refs(picture.get());
-  std::thread([&] { Apartment a; Create()->putref_ProductIcon(picture.get()); }).join();
-  EXPECT_EQ(Refs(picture.get()), base) << "dropped when its thread ended";
+  ULONG in_apartment = 0;
+  std::thread([&] {
+    Apartment a;
+    Create()->putref_ProductIcon(picture.get());
+    in_apartment = Refs(picture.get());
+  }).join();
+  EXPECT_EQ(in_apartment, base) << "kept after the thread's last object";
+  EXPECT_EQ(Refs(picture.get()), base);
   auto object = Create();
   ComPtr<IPictureDisp> back;
   ASSERT_EQ(object->putref_ProductIcon(picture.get()), S_OK);

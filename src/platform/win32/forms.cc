@@ -151,6 +151,7 @@ class Dialog final {
   // What the window of a link label keeps beside the system's static control.
   struct LinkLabel {
     Control& control;
+    IUnknown* module_use;
     WNDPROC static_proc;
     // Made at the first request and kept, so every client gets the same object;
     // cut off from its clients when the window goes.
@@ -200,7 +201,7 @@ class Dialog final {
     if (control.design.is_default) ::SendMessageW(hwnd_, DM_SETDEFID, id, 0);
     if (!control.design.link) return;
     // Subclassed by hand: comctl32's helpers would load it for hosts that never show the box.
-    links_.push_back(std::make_unique<LinkLabel>(LinkLabel{control, nullptr, nullptr}));
+    links_.push_back(std::make_unique<LinkLabel>(LinkLabel{control, form_.ModuleUse(), nullptr, nullptr}));
     if (!::SetPropW(hwnd, kLinkLabelProperty, links_.back().get())) ThrowLastError();
     links_.back()->static_proc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LinkLabelProc)));
@@ -362,7 +363,8 @@ class Dialog final {
                                                           standard.put_void())) &&
             standard)
           link.accessible = MakeLinkAccessible(hwnd, std::move(standard),
-                                               {control.caption, control.tag, control.link_action});
+                                               {control.caption, control.tag, control.link_action},
+                                               link.module_use);
         if (link.accessible) return oleacc.lresult_from_object(__uuidof(IAccessible), wparam, link.accessible.get());
         break;
       }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include <cstdint>
 #include <functional>
@@ -85,6 +86,10 @@ struct FormDesign {
   FontValue font;
   float scale_width = 0;  // the client area, twips
   float scale_height = 0;
+  // Held by what the shown form hands out that may outlive it (a link's
+  // accessible object that a screen reader keeps), so that the module holding
+  // their code stays in use meanwhile; none where nothing can unload that code.
+  IUnknown* module_use = nullptr;
 };
 
 class Form {
@@ -96,6 +101,7 @@ class Form {
 
   float ScaleWidth() const { return design_.scale_width; }
   float ScaleHeight() const { return design_.scale_height; }
+  IUnknown* ModuleUse() const { return design_.module_use; }
   // The controls in tab order, which is also the order of the collection.
   const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
 
