@@ -139,6 +139,59 @@ TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheThreadsLastObjec
   EXPECT_EQ(Refs(picture.get()), base) << "dropped by a new object";
 }
 
+// Per-user registration in a private key that stands for HKEY_CURRENT_USER: a
+// re-registration that a refused write ends keeps the earlier one, removing a
+// second copy of the DLL leaves the first registered, and removal leaves the
+// containers that other software shares.
+TEST_F(ProductInfo, RegistrationRemovesOnlyWhatItCreatedAndWhatNamesItsOwnFile) {
+  const std::wstring root = L"Software\\VELKO tests " + std::to_wstring(::GetCurrentProcessId());
+  wchar_t iid[40], clsid[40];
+  ::StringFromGUID2(IID__CProductInfo, iid, 40), ::StringFromGUID2(CLSID_CProductInfo, clsid, 40);
+  const auto classes = [](const std::wstring& key, DWORD options = 0) {
+    UniqueHKey k;
+    return ::RegCreateKeyExW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + key).c_str(), 0, nullptr, options,
+                             KEY_ALL_ACCESS, nullptr, k.put(), nullptr);
+  };
+  const auto server = [&] {
+    wchar_t path[1024] = {};
+    DWORD bytes = sizeof path;
+    ::RegGetValueW(HKEY_CURRENT_USER, (L"Software\\Classes\\CLSID\\" + std::wstring(clsid) + L"\\InprocServer32").c_str(),
+                   nullptr, RRF_RT_REG_SZ, nullptr, path, &bytes);
+    return std::wstring(path);
+  };
+  UniqueHKey user;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, root.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, user.put(), nullptr), 0);
+  ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, user.get()), 0);
+  for (const wchar_t* container : {L"CLSID", L"TypeLib", L"Interface"}) classes(container);
+  const std::wstring first = ProductFolder() + L"\\VELKO.dll", copy = TestProgramFolder() + L"\\copy\\VELKO.dll";
+  EXPECT_EQ(CallExport("DllInstall", TRUE, L"user"), S_OK);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\Interface\\" + std::wstring(iid)).c_str());
+  EXPECT_EQ(classes(L"Interface\\" + std::wstring(iid), REG_OPTION_VOLATILE), 0) << "takes no lasting subkey";
+  EXPECT_EQ(CallExport("DllInstall", TRUE, L"user"), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
+  EXPECT_EQ(server(), first) << "the earlier registration went with the failed one";
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\Interface\\" + std::wstring(iid)).c_str());
+  EXPECT_EQ(CallExport("DllInstall", TRUE, L"user"), S_OK);
+  ::CreateDirectoryW((TestProgramFolder() + L"\\copy").c_str(), nullptr);
+  ASSERT_TRUE(::CopyFileW(first.c_str(), copy.c_str(), FALSE));
+  if (UniqueHModule other{::LoadLibraryW(copy.c_str())}) {
+    using Install = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+    EXPECT_EQ(reinterpret_cast<Install>(reinterpret_cast<void*>(::GetProcAddress(other.get(), "DllInstall")))(FALSE, L"user"), S_OK);
+  }
+  ::DeleteFileW(copy.c_str()), ::RemoveDirectoryW((TestProgramFolder() + L"\\copy").c_str());
+  EXPECT_EQ(server(), first) << "removing another copy removed this one's";
+  EXPECT_EQ(CallExport("DllInstall", FALSE, L"user"), S_OK);
+  EXPECT_EQ(server(), L"");
+  DWORD keys = 0;
+  for (const wchar_t* container : {L"CLSID", L"TypeLib", L"Interface"}) {
+    UniqueHKey k;
+    ::RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + std::wstring(container)).c_str(), 0, KEY_READ, k.put());
+    keys += k ? 0 : 1;
+  }
+  EXPECT_EQ(keys, 0u) << "containers that other software shares went";
+  ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str()), ::RegDeleteKeyW(HKEY_CURRENT_USER, root.c_str());
+}
+
 TEST(ClientBstr, MoveAssignmentAndPutFreeTheOldStringAndSelfMoveKeepsIt) {
   client::Bstr kept(L"kept"), target(L"old!"), filled(L"put!");
   kept = std::move(*&kept);

@@ -49,6 +49,8 @@ host=$(winepath -w "$root/examples/demo.vbs" 2>/dev/null)
 version=$(sed -n 's/^#define VELKO_VERSION_COMMAS //p' "$build/src/component/gen/velko_version.h" | tr , .)
 rule=---------------------------
 
+# The user's class containers, which other software shares, are there before and stay after.
+for c in CLSID TypeLib Interface; do reg64 add "HKCU\\Software\\Classes\\$c" /f >/dev/null; done
 before=$(run reg query 'HKCU\Software\Classes' /s)
 run regsvr32 /s /n /i:user "$dll" || fail "regsvr32 /n /i:user"
 for k in "${keys[@]}"; do exists "HKCU\\Software\\Classes\\$k" && ! exists "HKLM\\Software\\Classes\\$k" || fail "per-user: $k"; done
