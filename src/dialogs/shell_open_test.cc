@@ -44,8 +44,14 @@ HINSTANCE WINAPI Record(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
   return reinterpret_cast<HINSTANCE>(static_cast<intptr_t>(40 + g_calls++));
 }
 
+HMODULE WINAPI NoLibrary(LPCWSTR, HANDLE, DWORD) { return ::SetLastError(ERROR_MOD_NOT_FOUND), nullptr; }
+
 TEST(ShellOpen, OpensWithTheOpenVerbPassesEmptyArgumentsAsNullAndReturnsTheShellsResult) {
-  // Unwatched, the shell itself answers (shell32 is loaded at this first call) with its failure for a missing file.
+  {
+    testing::SeamSwap fail(seams::LoadLibraryExW, &NoLibrary);
+    EXPECT_EQ(ShellOpen(nullptr, u"C:\\x.velko", u"", u"", 1), SE_ERR_DLLNOTFOUND) << "without shell32";
+  }
+  // Then the shell itself answers (shell32 is loaded now) with its failure for a missing file.
   EXPECT_EQ(ShellOpen(nullptr, u"C:\\no such folder\\x.velko", u"", u"", 1),
             reinterpret_cast<intptr_t>(::ShellExecuteA(nullptr, "open", "C:\\no such folder\\x.velko", nullptr, nullptr, 1)));
   testing::SeamSwap watch(seams::ShellExecuteA, &Record);

@@ -13,6 +13,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -65,7 +66,7 @@ int WindowDpi(HWND window) {
   if (const auto get = SystemFunction<GetDpiForWindowFunction>(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"))
     if (const UINT dpi = get(window)) return static_cast<int>(dpi);
   // shcore is not in every process: held for this call only.
-  UniqueHModule shcore(::LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  UniqueHModule shcore(LoadSystemLibrary(L"shcore.dll"));
   using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
   constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
   if (const auto get = SystemFunction<GetDpiForMonitorFunction>(shcore.get(), "GetDpiForMonitor")) {
@@ -99,18 +100,17 @@ HCURSOR PointingHand() {
 
 // Oleacc, loaded at the first request of assistive technology (most hosts never
 // meet one) and kept, as the delay-load helper keeps what it loads: clients may
-// hold the standard objects it made after the box is gone.
+// hold the standard objects it made after the box is gone. A load that failed
+// is tried again at the next request.
 struct Oleacc {
   decltype(&::CreateStdAccessibleObject) create_std_accessible_object;
   decltype(&::LresultFromObject) lresult_from_object;
 };
-const Oleacc& LoadedOleacc() {
-  static const Oleacc oleacc = [] {
-    const HMODULE module = ::LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return Oleacc{SystemFunction<decltype(&::CreateStdAccessibleObject)>(module, "CreateStdAccessibleObject"),
-                  SystemFunction<decltype(&::LresultFromObject)>(module, "LresultFromObject")};
-  }();
-  return oleacc;
+Oleacc LoadedOleacc() {
+  static std::atomic<HMODULE> module{nullptr};
+  if (!module) module = LoadSystemLibrary(L"oleacc.dll");
+  return {SystemFunction<decltype(&::CreateStdAccessibleObject)>(module, "CreateStdAccessibleObject"),
+          SystemFunction<decltype(&::LresultFromObject)>(module, "LresultFromObject")};
 }
 
 }  // namespace
@@ -355,7 +355,7 @@ class Dialog final {
       case WM_GETOBJECT: {
         // Only while it shows a link: otherwise the standard object says what the label is.
         if (static_cast<DWORD>(lparam) != static_cast<DWORD>(OBJID_CLIENT) || !control.ShowsLink()) break;
-        const Oleacc& oleacc = LoadedOleacc();
+        const Oleacc oleacc = LoadedOleacc();
         if (!oleacc.create_std_accessible_object || !oleacc.lresult_from_object) break;
         ComPtr<IAccessible> standard;
         if (!link.accessible &&

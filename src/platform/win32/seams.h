@@ -13,6 +13,7 @@
 
 namespace velko::seams {
 
+extern decltype(&::LoadLibraryExW) LoadLibraryExW;
 extern decltype(&::RegConnectRegistryW) RegConnectRegistryW;
 extern decltype(&::RegOpenKeyExW) RegOpenKeyExW;
 extern decltype(&::RegCreateKeyExW) RegCreateKeyExW;
