@@ -109,7 +109,10 @@ void AboutBoxForm::Form_Load() {
   ResumeNext([&] { caption = ReplaceAll(lang_.GetLangString(kCaptionText), u"%1", info_.ProductName); });
   ResumeNext([&] { lblProductName.caption = info_.ProductName + u" " + info_.ProductVersion; });
   ResumeNext([&] { lblCopyright.caption = info_.Copyright; });
-  ResumeNext([&] { url1.link_action = lang_.GetLangString(kOpenLinkText); });
+  // An older or another's translation may lack it: a screen reader must not read an empty action.
+  ResumeNext([&] {
+    if (std::u16string action = lang_.GetLangString(kOpenLinkText); !action.empty()) url1.link_action = action;
+  });
 }
 
 void AboutBoxForm::LayOutButtonRow() {

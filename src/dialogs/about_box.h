@@ -70,8 +70,8 @@ class AboutBoxForm final : public forms::Form {
 
  protected:
   // Locale fonts, EULA button visibility, button row, captions and labels, in
-  // that order, then the link's default action; a step that fails is skipped
-  // and the next one runs.
+  // that order, then the link's default action (the design's "Open link" where
+  // the library has no text 45); a step that fails is skipped and the next one runs.
   void Form_Load() override;
 
  private:

@@ -121,6 +121,7 @@ struct {
   ComPtr<IAccessible> link;
   std::wstring link_text;
   HRESULT unload = E_FAIL;
+  HANDLE context = INVALID_HANDLE_VALUE;
 } g_inner;
 
 void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -128,6 +129,7 @@ void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
   ::EnumThreadWindows(::GetCurrentThreadId(), TakeVisibleDialog, reinterpret_cast<LPARAM>(&box));
   if (!box) return;
   ::KillTimer(nullptr, timer);
+  ::GetCurrentActCtx(&g_inner.context);
   const HWND url1 = Children(box).at(kLink);
   auto second = Create();
   second->ClearURLS(), second->AddURL(Bstr(L"http://second.example/"), Bstr(L"Second"));
@@ -172,6 +174,7 @@ TEST_F(AboutBox, KeysASecondShowingAndWhatOutlivesTheBox) {
   EXPECT_EQ(g_inner.hr, static_cast<HRESULT>(0x800A0190));
   EXPECT_EQ(g_inner.link_text, L"Widget on the web");
   EXPECT_EQ(g_inner.unload, S_FALSE) << "the box was open";
+  EXPECT_EQ(g_inner.context, nullptr) << "the host's timer ran in the box's activation context";
   EXPECT_EQ(std::tuple(::IsWindowEnabled(host_window), ::IsWindowEnabled(disabled_window)), std::tuple(TRUE, FALSE));
   ::DestroyWindow(host_window), ::DestroyWindow(disabled_window);
   ASSERT_TRUE(g_inner.error && g_inner.link);
@@ -188,6 +191,54 @@ TEST_F(AboutBox, KeysASecondShowingAndWhatOutlivesTheBox) {
   EXPECT_EQ(g_inner.link->get_accName(self, Bstr().put()), CO_E_OBJNOTCONNECTED);
   g_inner.link = nullptr;
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_OK);
+}
+
+LRESULT CALLBACK HostWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_USER) ::MessageBoxW(window, L"Saved.", L"Host", MB_OK);
+  return ::DefWindowProcW(window, message, wparam, lparam);
+}
+
+// A modal box that the host opens while the box is up (on a message of its
+// own) stays modal when the user closes the About box first: its owner takes no
+// input until it is closed too.
+TEST_F(AboutBox, AModalBoxTheHostOpensMeanwhileStaysModalWhenTheBoxClosesFirst) {
+  WNDCLASSW type{};
+  type.lpfnWndProc = HostWindow, type.lpszClassName = L"VELKO test host";
+  ::RegisterClassW(&type);
+  const HWND host = ::CreateWindowExW(0, type.lpszClassName, L"host", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
+                                      nullptr, nullptr, nullptr);
+  BOOL enabled_under_modal = TRUE;
+  Show(Product(L""), [&](HWND box, const std::vector<HWND>& c) {
+    ::PostMessageW(host, WM_USER, 0, 0);
+    HWND modal = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (modal = ::FindWindowW(L"#32770", L"Host")) != nullptr; }));
+    ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
+    WaitUntil([&] { return !::IsWindowVisible(box); }, 5000);
+    enabled_under_modal = ::IsWindowEnabled(host);
+    ::PostMessageW(modal, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_FALSE(enabled_under_modal) << "the host's window takes input under its own modal box";
+  EXPECT_TRUE(::IsWindowEnabled(host)) << "not enabled again once both boxes were closed";
+  ::DestroyWindow(host);
+}
+
+// On a window station that nobody sees (a service's, a web server's), the box
+// fails at once with 1459 and its text instead of waiting for ever.
+TEST_F(AboutBox, FailsAtOnceWhereNobodyCanSeeIt) {
+  const HWINSTA seen = ::GetProcessWindowStation();
+  const HWINSTA unseen = ::CreateWindowStationW(L"VELKO service", 0, WINSTA_ALL_ACCESS, nullptr);
+  ASSERT_TRUE(unseen && ::SetProcessWindowStation(unseen));
+  VARIANT_BOOL result = VARIANT_TRUE;
+  const HRESULT hr = Product(L"")->ShowAboutBox(&result);
+  ::SetProcessWindowStation(seen), ::CloseWindowStation(unseen);
+  ComPtr<IErrorInfo> error;
+  Bstr description;
+  if (::GetErrorInfo(0, error.put()) == S_OK) error->GetDescription(description.put());
+  wchar_t text[512] = {};
+  ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 1459, 0x400, text, 512, nullptr);
+  std::wstring expected(text);
+  expected.erase(expected.find_last_not_of(L"\r\n ") + 1);
+  EXPECT_EQ(std::tuple(hr, result, description.str()), std::tuple(HRESULT(0x800A05B3), VARIANT_FALSE, expected));
 }
 
 }  // namespace

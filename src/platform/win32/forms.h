@@ -128,8 +128,11 @@ class Form {
   void Load();
   // Loads the form if needed and shows it modally as a real dialog, task-modal:
   // the thread's enabled top-level windows are disabled meanwhile and enabled
-  // again when it unloads. Returns when it has unloaded or its window is gone.
-  // 400 when it is already shown; the system's error when the window cannot be made.
+  // again when it unloads (one that owns a modal box opened meanwhile when that
+  // box has closed). Returns when it has unloaded or its window is gone. 400
+  // when it is already shown; 1459 (ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION) at
+  // once on a window station that nobody sees; the system's error when the
+  // window cannot be made.
   void ShowModal();
   // Nothing when not loaded; otherwise the window (if any) is told to go and the
   // form is no longer loaded. The properties keep their values until the next load.

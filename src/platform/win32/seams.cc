@@ -31,5 +31,6 @@ decltype(&::RegEnumValueW) RegEnumValueW = ::RegEnumValueW;
 decltype(&::RegCloseKey) RegCloseKey = ::RegCloseKey;
 decltype(&::GetComputerNameW) GetComputerNameW = ::GetComputerNameW;
 decltype(&::ShellExecuteA) ShellExecuteA = ShellExecuteAFromShell32;
+decltype(&::SystemParametersInfoW) SystemParametersInfoW = ::SystemParametersInfoW;
 
 }  // namespace velko::seams
