@@ -95,17 +95,17 @@ TEST(AboutBox, TheLinkOpensItsAddressByItsOwnDefaultActionAndTheButtonsOpenTheir
       opened.push_back(g_opened[(calls - 1) % 8]);
     };
     // Pure blue, but the theme's colour for links in high contrast (which Wine cannot turn on).
+    const HDC dc = ::CreateCompatibleDC(nullptr);
     const auto link_colour = [&] {
-      const HDC dc = ::CreateCompatibleDC(nullptr);
-      ::SendMessageW(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c[4]));
-      const COLORREF colour = ::GetTextColor(dc);
-      return ::DeleteDC(dc), colour;
+      return ::SendMessageW(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c[4])),
+             ::GetTextColor(dc);
     };
     EXPECT_EQ(link_colour(), RGB(0, 0, 255));
     {
       testing::SeamSwap contrast(seams::SystemParametersInfoW, &HighContrast);
       EXPECT_EQ(link_colour(), ::GetSysColor(COLOR_HOTLIGHT));
     }
+    ::DeleteDC(dc);
     ::SendMessageW(c[4], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
     next();
     Apartment reader;

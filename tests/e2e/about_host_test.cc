@@ -202,20 +202,17 @@ LRESULT CALLBACK HostWindow(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 // own) stays modal when the user closes the About box first: its owner takes no
 // input until it is closed too.
 TEST_F(AboutBox, AModalBoxTheHostOpensMeanwhileStaysModalWhenTheBoxClosesFirst) {
-  WNDCLASSW type{};
-  type.lpfnWndProc = HostWindow, type.lpszClassName = L"VELKO test host";
-  ::RegisterClassW(&type);
-  const HWND host = ::CreateWindowExW(0, type.lpszClassName, L"host", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
-                                      nullptr, nullptr, nullptr);
+  const WNDCLASSW type{0, HostWindow, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"VELKO test host"};
+  const HWND host = ::CreateWindowExW(0, MAKEINTATOM(::RegisterClassW(&type)), L"host", WS_OVERLAPPEDWINDOW, 0, 0, 50,
+                                      50, nullptr, nullptr, nullptr, nullptr);
   BOOL enabled_under_modal = TRUE;
   Show(Product(L""), [&](HWND box, const std::vector<HWND>& c) {
     ::PostMessageW(host, WM_USER, 0, 0);
-    HWND modal = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (modal = ::FindWindowW(L"#32770", L"Host")) != nullptr; }));
+    ASSERT_TRUE(WaitUntil([&] { return ::FindWindowW(L"#32770", L"Host") != nullptr; }));
     ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
     WaitUntil([&] { return !::IsWindowVisible(box); }, 5000);
     enabled_under_modal = ::IsWindowEnabled(host);
-    ::PostMessageW(modal, WM_COMMAND, IDOK, 0);
+    ::PostMessageW(::FindWindowW(L"#32770", L"Host"), WM_COMMAND, IDOK, 0);
   });
   EXPECT_FALSE(enabled_under_modal) << "the host's window takes input under its own modal box";
   EXPECT_TRUE(::IsWindowEnabled(host)) << "not enabled again once both boxes were closed";
@@ -225,8 +222,7 @@ TEST_F(AboutBox, AModalBoxTheHostOpensMeanwhileStaysModalWhenTheBoxClosesFirst) 
 // On a window station that nobody sees (a service's, a web server's), the box
 // fails at once with 1459 and its text instead of waiting for ever.
 TEST_F(AboutBox, FailsAtOnceWhereNobodyCanSeeIt) {
-  const HWINSTA seen = ::GetProcessWindowStation();
-  const HWINSTA unseen = ::CreateWindowStationW(L"VELKO service", 0, WINSTA_ALL_ACCESS, nullptr);
+  const HWINSTA seen = ::GetProcessWindowStation(), unseen = ::CreateWindowStationW(L"VELKO service", 0, 0, nullptr);
   ASSERT_TRUE(unseen && ::SetProcessWindowStation(unseen));
   VARIANT_BOOL result = VARIANT_TRUE;
   const HRESULT hr = Product(L"")->ShowAboutBox(&result);
