@@ -125,6 +125,15 @@ std::wstring FirstMissing(HKEY hive, REGSAM view, std::wstring key) {
   return missing;
 }
 
+// `path` in its long form (an installer may have written the short one), or as
+// it is where it names no file.
+std::wstring LongPath(const std::wstring& path) {
+  std::wstring long_path(MAX_PATH, L'\0');
+  DWORD length = ::GetLongPathNameW(path.c_str(), long_path.data(), MAX_PATH);
+  if (length >= MAX_PATH) long_path.resize(length), length = ::GetLongPathNameW(path.c_str(), long_path.data(), length);
+  return length && length < long_path.size() ? long_path.substr(0, length) : path;
+}
+
 // Whether the default value of `key` names no file but `path` (compared as a
 // full path, without regard to case): an entry that another copy of the DLL
 // wrote over this one's is that copy's to remove.
@@ -139,7 +148,7 @@ bool NamesNoOtherFile(HKEY hive, REGSAM view, const std::wstring& key, const std
   if (::RegQueryValueExW(opened.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(named.data()), &bytes) !=
       ERROR_SUCCESS)
     return true;
-  return ::CompareStringOrdinal(named.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL;
+  return ::CompareStringOrdinal(LongPath(named.c_str()).c_str(), -1, LongPath(path).c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 std::wstring OwnPath() {

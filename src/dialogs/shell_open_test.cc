@@ -45,9 +45,8 @@ HINSTANCE WINAPI Record(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
 }
 
 BOOL WINAPI HighContrast(UINT action, UINT size, void* value, UINT flags) {
-  if (action != SPI_GETHIGHCONTRAST) return ::SystemParametersInfoW(action, size, value, flags);
-  static_cast<HIGHCONTRASTW*>(value)->dwFlags = HCF_HIGHCONTRASTON;
-  return TRUE;
+  if (action == SPI_GETHIGHCONTRAST) return static_cast<HIGHCONTRASTW*>(value)->dwFlags = HCF_HIGHCONTRASTON, TRUE;
+  return ::SystemParametersInfoW(action, size, value, flags);
 }
 
 HMODULE WINAPI NoLibrary(LPCWSTR, HANDLE, DWORD) { return ::SetLastError(ERROR_MOD_NOT_FOUND), nullptr; }
@@ -96,16 +95,14 @@ TEST(AboutBox, TheLinkOpensItsAddressByItsOwnDefaultActionAndTheButtonsOpenTheir
     };
     // Pure blue, but the theme's colour for links in high contrast (which Wine cannot turn on).
     const HDC dc = ::CreateCompatibleDC(nullptr);
-    const auto link_colour = [&] {
-      return ::SendMessageW(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c[4])),
-             ::GetTextColor(dc);
-    };
-    EXPECT_EQ(link_colour(), RGB(0, 0, 255));
-    {
-      testing::SeamSwap contrast(seams::SystemParametersInfoW, &HighContrast);
-      EXPECT_EQ(link_colour(), ::GetSysColor(COLOR_HOTLIGHT));
+    std::vector<COLORREF> colours;
+    for (const auto system_parameters : {seams::SystemParametersInfoW, &HighContrast}) {
+      testing::SeamSwap contrast(seams::SystemParametersInfoW, system_parameters);
+      ::SendMessageW(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c[4]));
+      colours.push_back(::GetTextColor(dc));
     }
     ::DeleteDC(dc);
+    EXPECT_EQ(colours, (std::vector<COLORREF>{RGB(0, 0, 255), ::GetSysColor(COLOR_HOTLIGHT)}));
     ::SendMessageW(c[4], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
     next();
     Apartment reader;

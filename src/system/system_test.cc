@@ -1,6 +1,6 @@
 // The system helpers against the real API: error texts from the system's table
-// and from the tests' own netmsg.dll beside this program, INI files in a
-// private folder, the computer name and long paths.
+// and from the tests' own netmsg.dll, copied into the system folder, INI files in a
+// private folder and the computer name.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -51,14 +51,6 @@ TEST(GetErrorText, NetworkCodesAskTheSystemsNetworkTableFirstAndTextsBecomeOneLi
     EXPECT_EQ(GetErrorText(code), text.substr(0, text.find_last_not_of(u"\r\n") + 1)) << code;
   }
   EXPECT_EQ(GetErrorText(0x3FFFFFF), u"") << "a code without a message";
-}
-
-TEST(ApiSupport, FolderPathsGetTheLongPathPrefixAndPointersTheirText) {
-  EXPECT_EQ(AddLongPathPrefix(u"C:\\Data"), u"\\\\?\\C:\\Data\\");
-  EXPECT_EQ(AddLongPathPrefix(u"\\\\srv\\s\\"), u"\\\\?\\UNC\\srv\\s\\");
-  EXPECT_EQ(AddLongPathPrefix(u"X:\\a\\\\?\\b"), u"X:\\a\\\\?\\b\\") << "the prefix is looked for anywhere";
-  EXPECT_EQ(AddLongPathPrefix(u""), u"\\\\?\\");
-  EXPECT_EQ(PtrToString(nullptr), u"");
 }
 
 class IniFiles : public ::testing::Test {
@@ -122,13 +114,6 @@ TEST(SharedModule, ComputerNameIsTheSystemsWithoutTrailingSpacesOrUnknown) {
     EXPECT_EQ(GetLocalComputerName(), expected);
   }
   EXPECT_EQ(g_size_given, 512u);
-}
-
-TEST_F(IniFiles, SetFileAttrSetsTheBitsAndIgnoresAMissingFile) {
-  std::ofstream(folder_ / "f.txt") << "x";
-  SetFileAttr(File("f.txt"), FILE_ATTRIBUTE_HIDDEN);  // not read-only: the folder must go afterwards
-  EXPECT_EQ(::GetFileAttributesW((folder_ / "f.txt").c_str()) & 3u, DWORD{FILE_ATTRIBUTE_HIDDEN});
-  SetFileAttr(File("absent.txt"), FILE_ATTRIBUTE_HIDDEN);
 }
 
 }  // namespace

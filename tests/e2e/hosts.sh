@@ -95,6 +95,9 @@ $rule" ] || { fail "$loc: Ctrl+C copied:"; echo "$copied"; }
 done
 loc=C.UTF-8
 [ "$(run cscript //nologo "$js")" = "$jsout" ] || fail "JScript host"
+# A second copy in another folder: its regsvr32 /u leaves this registration alone.
+copy="$build/tests/copy"; mkdir -p "$copy" && cp "$build/bin/VELKO.dll" "$copy/" && run regsvr32 /s /u "$(winepath -w "$copy/VELKO.dll" 2>/dev/null)"
+[ "$(run cscript //nologo "$js")" = "$jsout" ] || fail "regsvr32 /u of a second copy unregistered this one"; rm -rf "$copy"
 
 # The other build beside this one, or where it cannot run its keys: this registration's
 # with its DLL and platform, in its view.
