@@ -2,7 +2,6 @@
 
 #include "component/module.h"
 #include "component/product_info_object.h"
-#include "platform/win32/own_module.h"
 
 namespace velko {
 namespace {
@@ -22,11 +21,11 @@ class ProductInfoFactory final : public IClassFactory {
     return E_NOINTERFACE;
   }
   STDMETHODIMP_(ULONG) AddRef() noexcept override {
-    platform::AddModuleUse();
+    module::AddUse();
     return 2;
   }
   STDMETHODIMP_(ULONG) Release() noexcept override {
-    platform::ReleaseModuleUse();
+    module::ReleaseUse();
     return 1;
   }
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) noexcept override {
@@ -36,8 +35,8 @@ class ProductInfoFactory final : public IClassFactory {
     return CProductInfo::Create(iid, out);
   }
   STDMETHODIMP LockServer(BOOL lock) noexcept override {
-    if (lock) platform::AddModuleUse();
-    else platform::ReleaseModuleUse();
+    if (lock) module::AddUse();
+    else module::ReleaseUse();
     return S_OK;
   }
 };

@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include <new>
+
 #include "platform/win32/unique_handle.h"
 
 namespace velko {
@@ -18,6 +20,18 @@ HRESULT ReportError(const Error& error, REFIID iid) noexcept {
     if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.put_void()))) ::SetErrorInfo(0, info.get());
   }
   return AutomationHresult(error.number());
+}
+
+HRESULT CaughtHresult(REFIID iid) noexcept {
+  try {
+    throw;
+  } catch (const Error& e) {
+    return ReportError(e, iid);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
 }
 
 }  // namespace velko

@@ -5,8 +5,7 @@
 
 #include <windows.h>
 
-#include <exception>
-#include <new>
+#include <type_traits>
 
 #include "platform/error.h"
 
@@ -21,19 +20,24 @@ inline HRESULT AutomationHresult(int32_t number) {
 // without source or help) and returns the error's HRESULT.
 HRESULT ReportError(const Error& error, REFIID iid) noexcept;
 
-// Runs `body` and translates whatever it throws; S_OK when it returns normally.
+// Inside a handler: the HRESULT of the exception being handled, with the error
+// information set for `iid` when it is the component's Error.
+HRESULT CaughtHresult(REFIID iid) noexcept;
+
+// A COM method's Boundary: runs `body` and returns its HRESULT (S_OK when it
+// returns nothing), or the translation of whatever it throws.
 template <typename Body>
 HRESULT Guarded(REFIID iid, Body&& body) noexcept {
-  try {
-    body();
-    return S_OK;
-  } catch (const Error& e) {
-    return ReportError(e, iid);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  return Boundary(
+      [&]() -> HRESULT {
+        if constexpr (std::is_void_v<decltype(body())>) {
+          body();
+          return S_OK;
+        } else {
+          return body();
+        }
+      },
+      [&] { return CaughtHresult(iid); });
 }
 
 }  // namespace velko

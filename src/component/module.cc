@@ -15,9 +15,25 @@ namespace {
 
 HINSTANCE g_instance = nullptr;
 LONG g_pinned = 0;
+LONG g_uses = 0;
 
-// Loaded once under the lock, then read without it: every reader holds an object,
-// and the information is only dropped when no object is left.
+class UseHolderObject final : public IUnknown {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) noexcept override {
+    if (!out) return E_POINTER;
+    *out = iid == IID_IUnknown ? this : nullptr;
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() noexcept override { return AddUse(), 2; }
+  STDMETHODIMP_(ULONG) Release() noexcept override { return ReleaseUse(), 1; }
+};
+UseHolderObject g_use_holder;
+
+// Loaded once under the lock, then read without it, and never dropped: an object
+// made on another thread may read it the moment the unload check has found
+// nothing in use, and a pinned DLL gains nothing by letting it go.
 SRWLOCK g_type_info_lock = SRWLOCK_INIT;
 std::atomic<ITypeInfo*> g_type_info{nullptr};
 
@@ -79,14 +95,11 @@ HINSTANCE Instance() noexcept { return g_instance; }
 
 std::u16string FileName() { return platform::ModulePath(g_instance); }
 
-bool CanUnload() noexcept {
-  if (platform::ModuleInUse()) return false;
-  ::AcquireSRWLockExclusive(&g_type_info_lock);
-  ITypeInfo* info = g_type_info.exchange(nullptr, std::memory_order_acq_rel);
-  ::ReleaseSRWLockExclusive(&g_type_info_lock);
-  if (info) info->Release();
-  return true;
-}
+void AddUse() noexcept { ::InterlockedIncrement(&g_uses); }
+void ReleaseUse() noexcept { ::InterlockedDecrement(&g_uses); }
+IUnknown* UseHolder() noexcept { return &g_use_holder; }
+
+bool CanUnload() noexcept { return ::InterlockedCompareExchange(&g_uses, 0, 0) == 0; }
 
 void Pin() noexcept {
   if (::InterlockedExchange(&g_pinned, 1)) return;

@@ -1,5 +1,6 @@
-// Process-wide state of the DLL: its module handle, what decides
-// DllCanUnloadNow, and the type information that every object's IDispatch uses.
+// Process-wide state of the DLL and its whole lifetime: its module handle, what
+// keeps it in use (and so decides DllCanUnloadNow), its pin, and the type
+// information that every object's IDispatch uses.
 #pragma once
 
 #include <windows.h>
@@ -14,8 +15,27 @@ HINSTANCE Instance() noexcept;
 // Full path of VELKO.dll.
 std::u16string FileName();
 
-// True when nothing uses the module (platform::ModuleInUse); then the cached
-// type information is released too, so an unload leaves nothing behind.
+// What keeps the module's code in use: every live object whose code lives in
+// the module (a class factory's references, a product object, a link's
+// accessible object that a screen reader holds), every class-factory lock, and
+// an open box. One count per module.
+void AddUse() noexcept;
+void ReleaseUse() noexcept;
+
+// One use of the module for the life of its holder.
+class Use {
+ public:
+  Use() noexcept { AddUse(); }
+  Use(const Use&) noexcept { AddUse(); }
+  Use& operator=(const Use&) = delete;
+  ~Use() { ReleaseUse(); }
+};
+
+// An object whose every reference is one use of the module, for the objects of
+// the lower layers that may outlive what made them (a link's accessible object).
+IUnknown* UseHolder() noexcept;
+
+// True when nothing uses the module.
 bool CanUnload() noexcept;
 
 // Keeps the DLL mapped until the process ends; called when it first hands out
@@ -29,8 +49,10 @@ bool CanUnload() noexcept;
 void Pin() noexcept;
 
 // The type information of _CProductInfo from the DLL's own TYPELIB resource,
-// loaded once per process (not per object). Not counted for the caller; null when
-// the type library cannot be loaded (with the failure in *hr).
+// loaded once per process (not per object) and kept while the process lives: the
+// DLL is pinned, and an object may read it at any moment from any thread. Not
+// counted for the caller; null when the type library cannot be loaded (with the
+// failure in *hr).
 ITypeInfo* ProductInfoTypeInfo(HRESULT* hr) noexcept;
 
 // How many arguments member `id` takes when invoked with `flags` (a property

@@ -68,18 +68,16 @@ HRESULT Store(std::u16string& field, BSTR value) noexcept {
 HRESULT CProductInfo::Create(REFIID iid, void** out) noexcept {
   if (!out) return E_POINTER;
   *out = nullptr;
-  CProductInfo* object = nullptr;
-  try {
-    object = new CProductInfo(CurrentThreadState());
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
-  const HRESULT hr = object->QueryInterface(iid, out);
-  object->Release();
-  return hr;
+  return Guarded(iid, [&] {
+    CProductInfo* object = new CProductInfo(CurrentThreadState());
+    const HRESULT hr = object->QueryInterface(iid, out);
+    object->Release();
+    return hr;
+  });
 }
 
 CProductInfo::CProductInfo(ThreadState& state) : state_(state) {
+  ++state_.objects;
   state_.lang.LoadLangLibrary(u"VELKORes");
   ProductInfo& info = state_.product_info;
   info.ProductName.clear();
@@ -94,6 +92,8 @@ CProductInfo::CProductInfo(ThreadState& state) : state_(state) {
 
 CProductInfo::~CProductInfo() {
   state_.lang.FreeLangLibrary();
+  // Not at the thread's end: DllMain must make no COM call.
+  if (--state_.objects == 0) state_.product_icon = nullptr;
 }
 
 STDMETHODIMP CProductInfo::QueryInterface(REFIID iid, void** out) noexcept {
@@ -172,7 +172,7 @@ STDMETHODIMP CProductInfo::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
       }
     }
   }
-  try {
+  hr = Guarded(IID__CProductInfo, [&] {
     DispatchArguments arguments(params);
     UINT failed_arg = 0;
     DISPPARAMS* passed = arguments.Prepare(&failed_arg);
@@ -183,11 +183,11 @@ STDMETHODIMP CProductInfo::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
     // The member may release the last outside reference (a script dropping its
     // variable inside a call); keep the object alive until the call is done.
     AddRef();
-    hr = ::DispInvoke(static_cast<_CProductInfo*>(this), type_info, id, flags, passed, result, excep, arg_err);
+    const HRESULT invoked =
+        ::DispInvoke(static_cast<_CProductInfo*>(this), type_info, id, flags, passed, result, excep, arg_err);
     Release();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+    return invoked;
+  });
   // The only interface a member's argument is asked for is IPictureDisp: an
   // object that is not a picture is a type mismatch to the caller.
   if (hr == E_NOINTERFACE) {
@@ -262,8 +262,9 @@ STDMETHODIMP CProductInfo::ShowAboutBox(VARIANT_BOOL* result) noexcept {
   return Guarded(IID__CProductInfo, [&] {
     ThreadState& state = state_;
     // The DLL stays while the box is open, even if the host lets go of this object meanwhile.
-    const platform::ModuleUse open_box;
-    if (!state.about_box) state.about_box = std::make_unique<AboutBoxForm>(state.product_info, state.lang);
+    const module::Use open_box;
+    if (!state.about_box)
+      state.about_box = std::make_unique<AboutBoxForm>(state.product_info, state.lang, module::UseHolder());
     velko::ShowAboutBox(*state.about_box, links_ ? &*links_ : nullptr);
   });
 }

@@ -15,7 +15,7 @@
 
 #include "component/thread_state.h"
 #include "component/velko_h.h"
-#include "platform/win32/own_module.h"
+#include "component/module.h"
 
 namespace velko {
 
@@ -65,7 +65,7 @@ class CProductInfo final : public _CProductInfo, public ISupportErrorInfo {
   ~CProductInfo();
 
   // Its code is in the DLL, which must stay while it lives.
-  const platform::ModuleUse module_use_;
+  const module::Use module_use_;
   LONG refs_ = 1;
   ThreadState& state_;
   // Entries are HREF + "|" + DisplayText; absent until the first AddURL or ClearURLS.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "component/com_error.h"
 #include "component/module.h"
 #include "component/velko_h.h"
 #include "platform/win32/unique_handle.h"
@@ -111,13 +112,56 @@ void DeleteIfEmpty(HKEY hive, REGSAM view, const std::wstring& key) {
   ::RegDeleteKeyExW(hive, ClassesPath(key).c_str(), view, 0);
 }
 
+// The highest key on the way to `key` that does not exist yet, which writing
+// `key` creates with everything below it; empty when `key` exists.
+std::wstring FirstMissing(HKEY hive, REGSAM view, std::wstring key) {
+  std::wstring missing;
+  while (!KeyExists(hive, view, key)) {
+    missing = key;
+    const size_t parent = key.find_last_of(L'\\');
+    if (parent == std::wstring::npos) break;
+    key.resize(parent);
+  }
+  return missing;
+}
+
+// `path` in its long form (an installer may have written the short one), or as
+// it is where it names no file.
+std::wstring LongPath(const std::wstring& path) {
+  std::wstring long_path(MAX_PATH, L'\0');
+  DWORD length = ::GetLongPathNameW(path.c_str(), long_path.data(), MAX_PATH);
+  if (length >= MAX_PATH) long_path.resize(length), length = ::GetLongPathNameW(path.c_str(), long_path.data(), length);
+  return length && length < long_path.size() ? long_path.substr(0, length) : path;
+}
+
+// Whether the default value of `key` names no file but `path` (compared as a
+// full path, without regard to case): an entry that another copy of the DLL
+// wrote over this one's is that copy's to remove.
+bool NamesNoOtherFile(HKEY hive, REGSAM view, const std::wstring& key, const std::wstring& path) {
+  UniqueHKey opened;
+  DWORD type = 0, bytes = 0;
+  if (::RegOpenKeyExW(hive, ClassesPath(key).c_str(), 0, KEY_QUERY_VALUE | view, opened.put()) != ERROR_SUCCESS ||
+      ::RegQueryValueExW(opened.get(), nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS || type != REG_SZ)
+    return true;
+  std::wstring named(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(named.size() * sizeof(wchar_t));
+  if (::RegQueryValueExW(opened.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(named.data()), &bytes) !=
+      ERROR_SUCCESS)
+    return true;
+  return ::CompareStringOrdinal(LongPath(named.c_str()).c_str(), -1, LongPath(path).c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+std::wstring OwnPath() {
+  const std::u16string path = module::FileName();
+  return std::wstring(path.begin(), path.end());
+}
+
 }  // namespace
 
 HRESULT RegisterServer(RegistrationScope scope) noexcept {
-  try {
-    const std::u16string path16 = module::FileName();
-    if (path16.empty()) return HRESULT_FROM_WIN32(::GetLastError());
-    const std::wstring path(path16.begin(), path16.end());
+  return Guarded(IID_NULL, [&]() -> HRESULT {
+    const std::wstring path = OwnPath();
+    if (path.empty()) return HRESULT_FROM_WIN32(::GetLastError());
 
     // The library's flags as RegisterTypeLib records them; loading it also proves
     // that the embedded type library is readable before anything is written.
@@ -132,23 +176,26 @@ HRESULT RegisterServer(RegistrationScope scope) noexcept {
     lib->ReleaseTLibAttr(attr);
 
     const HKEY hive = Hive(scope);
+    std::vector<std::pair<REGSAM, std::wstring>> created;
     for (const Entry& e : MakeEntries(path, flags)) {
+      if (std::wstring top = FirstMissing(hive, e.view, e.key); !top.empty()) created.emplace_back(e.view, top);
       const LSTATUS status = WriteEntry(hive, e);
       if (status != ERROR_SUCCESS) {
-        UnregisterServer(scope);
+        // Only what this call created goes: a registration made before it,
+        // which hosts may be using, stays as it was.
+        for (auto it = created.rbegin(); it != created.rend(); ++it) (void)DeleteTree(hive, it->first, it->second);
         return HRESULT_FROM_WIN32(status);
       }
     }
     return S_OK;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 HRESULT UnregisterServer(RegistrationScope scope) noexcept {
-  try {
+  return Guarded(IID_NULL, [&]() -> HRESULT {
     const HKEY hive = Hive(scope);
     const Keys k;
+    const std::wstring path = OwnPath();
     LSTATUS failed = ERROR_SUCCESS;
     const auto remove = [&](REGSAM view, const std::wstring& key) {
       const LSTATUS status = DeleteTree(hive, view, key);
@@ -156,32 +203,30 @@ HRESULT UnregisterServer(RegistrationScope scope) noexcept {
     };
     // The class goes first: where both views are one key (32-bit Windows, Wine's
     // per-user classes) the other build then no longer counts as registered.
-    remove(kOwnView, k.clsid);
-    const bool other_registered = KeyExists(hive, kOtherView, k.clsid + L"\\InprocServer32");
-    if (kIs64Bit) remove(KEY_WOW64_64KEY, k.interface_key);
-    if (!other_registered) {
-      remove(KEY_WOW64_32KEY, k.interface_key);
-      remove(kOwnView, kProgId);
-      remove(kOtherView, kProgId);
+    // A class that another copy of the DLL registered is that copy's, and so
+    // are the ProgID and the interface it uses.
+    if (NamesNoOtherFile(hive, kOwnView, k.clsid + L"\\InprocServer32", path)) {
+      remove(kOwnView, k.clsid);
+      const bool other_registered = KeyExists(hive, kOtherView, k.clsid + L"\\InprocServer32");
+      if (kIs64Bit) remove(KEY_WOW64_64KEY, k.interface_key);
+      if (!other_registered) {
+        remove(KEY_WOW64_32KEY, k.interface_key);
+        remove(kOwnView, kProgId);
+        remove(kOtherView, kProgId);
+      }
     }
     // The version key holds each platform's entry; it goes with the last one.
-    remove(kOwnView, k.version + L"\\0\\" + kPlatform);
+    const std::wstring entry = k.version + L"\\0\\" + kPlatform;
+    if (NamesNoOtherFile(hive, kOwnView, entry, path)) remove(kOwnView, entry);
     DeleteIfEmpty(hive, kOwnView, k.version + L"\\0");
     if (!KeyExists(hive, kOwnView, k.version + L"\\0")) {
       remove(kOwnView, k.version);
       DeleteIfEmpty(hive, kOwnView, k.library);
     }
-    if (scope == RegistrationScope::kUser) {
-      // Leave the user's classes as they were: the containers this install may
-      // have created go again once empty.
-      for (const wchar_t* container : {L"CLSID", L"TypeLib", L"Interface"}) DeleteIfEmpty(hive, kOwnView, container);
-      DeleteIfEmpty(hive, KEY_WOW64_32KEY, L"Interface");
-      ::RegDeleteKeyExW(hive, L"Software\\Classes", 0, 0);
-    }
+    // The containers (CLSID, TypeLib, Interface, Software\\Classes itself) stay
+    // even when empty: other software owns them too.
     return HRESULT_FROM_WIN32(failed);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 }  // namespace velko

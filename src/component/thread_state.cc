@@ -31,6 +31,9 @@ void OnThreadDetach() noexcept {
   auto* state = static_cast<ThreadState*>(::TlsGetValue(g_slot));
   if (!state) return;
   ::TlsSetValue(g_slot, nullptr);
+  // By now the host may have left the apartment (CoUninitialize): a proxy, or a
+  // picture whose DLL is gone, would be called under the loader lock.
+  (void)state->product_icon.detach();
   delete state;
 }
 

@@ -26,7 +26,9 @@ struct ThreadState {
   ~ThreadState();
 
   ProductInfo product_info;
+  // Released when the thread's last object goes, in its apartment.
   ComPtr<IPictureDisp> product_icon;
+  int objects = 0;
   LangSupport lang;
   // The thread's frmAboutBox, made by its first ShowAboutBox and reused after
   // that. Declared after what it reads (ProductInfo, the language library), so
@@ -37,7 +39,8 @@ struct ThreadState {
 // The calling thread's state, created on first use. Throws std::bad_alloc.
 ThreadState& CurrentThreadState();
 
-// DllMain's thread and process detach: frees the calling thread's state.
+// DllMain's thread and process detach: frees the calling thread's state. Makes
+// no COM call: an icon still held (by an object the host never released) is left.
 void OnThreadDetach() noexcept;
 
 }  // namespace velko

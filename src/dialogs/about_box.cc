@@ -75,8 +75,8 @@ std::u16string FileNameOf(const std::u16string& path) { return path.substr(path.
 }  // namespace
 
 // Labels show every "&": product names and link texts are not accelerators.
-AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang)
-    : Form({u"About...", DesignFont(), kClientWidth, kClientHeight}),
+AboutBoxForm::AboutBoxForm(const ProductInfo& info, const LangSupport& lang, IUnknown* module_use)
+    : Form({u"About...", DesignFont(), kClientWidth, kClientHeight, module_use}),
       lblProductName(AddControl(Design(ControlKind::kLabel, u"...", 150, 180, 3840, 195, DesignFont(true)))),
       lblCopyright(AddControl(Design(ControlKind::kLabel, u"...", 150, 405, 3840, 195))),
       cmdOK(AddControl([] {
@@ -109,7 +109,10 @@ void AboutBoxForm::Form_Load() {
   ResumeNext([&] { caption = ReplaceAll(lang_.GetLangString(kCaptionText), u"%1", info_.ProductName); });
   ResumeNext([&] { lblProductName.caption = info_.ProductName + u" " + info_.ProductVersion; });
   ResumeNext([&] { lblCopyright.caption = info_.Copyright; });
-  ResumeNext([&] { url1.link_action = lang_.GetLangString(kOpenLinkText); });
+  // An older or another's translation may lack it: a screen reader must not read an empty action.
+  ResumeNext([&] {
+    if (std::u16string action = lang_.GetLangString(kOpenLinkText); !action.empty()) url1.link_action = action;
+  });
 }
 
 void AboutBoxForm::LayOutButtonRow() {

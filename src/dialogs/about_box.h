@@ -31,8 +31,8 @@ class AboutBoxForm final : public forms::Form {
   static constexpr int32_t kOpenLinkText = 45;  // the link's default action, for screen readers
 
   // `info` is read at every load and when a button is pressed; `lang` gives the
-  // captions. Both must outlive the form.
-  AboutBoxForm(const ProductInfo& info, const LangSupport& lang);
+  // captions. Both must outlive the form. `module_use` as the form's design has it.
+  AboutBoxForm(const ProductInfo& info, const LangSupport& lang, IUnknown* module_use = nullptr);
 
   // The controls, in tab order.
   forms::Control& lblProductName;
@@ -70,8 +70,8 @@ class AboutBoxForm final : public forms::Form {
 
  protected:
   // Locale fonts, EULA button visibility, button row, captions and labels, in
-  // that order, then the link's default action; a step that fails is skipped
-  // and the next one runs.
+  // that order, then the link's default action (the design's "Open link" where
+  // the library has no text 45); a step that fails is skipped and the next one runs.
   void Form_Load() override;
 
  private:

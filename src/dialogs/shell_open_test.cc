@@ -44,8 +44,19 @@ HINSTANCE WINAPI Record(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
   return reinterpret_cast<HINSTANCE>(static_cast<intptr_t>(40 + g_calls++));
 }
 
+BOOL WINAPI HighContrast(UINT action, UINT size, void* value, UINT flags) {
+  if (action == SPI_GETHIGHCONTRAST) return static_cast<HIGHCONTRASTW*>(value)->dwFlags = HCF_HIGHCONTRASTON, TRUE;
+  return ::SystemParametersInfoW(action, size, value, flags);
+}
+
+HMODULE WINAPI NoLibrary(LPCWSTR, HANDLE, DWORD) { return ::SetLastError(ERROR_MOD_NOT_FOUND), nullptr; }
+
 TEST(ShellOpen, OpensWithTheOpenVerbPassesEmptyArgumentsAsNullAndReturnsTheShellsResult) {
-  // Unwatched, the shell itself answers (shell32 is loaded at this first call) with its failure for a missing file.
+  {
+    testing::SeamSwap fail(seams::LoadLibraryExW, &NoLibrary);
+    EXPECT_EQ(ShellOpen(nullptr, u"C:\\x.velko", u"", u"", 1), SE_ERR_DLLNOTFOUND) << "without shell32";
+  }
+  // Then the shell itself answers (shell32 is loaded now) with its failure for a missing file.
   EXPECT_EQ(ShellOpen(nullptr, u"C:\\no such folder\\x.velko", u"", u"", 1),
             reinterpret_cast<intptr_t>(::ShellExecuteA(nullptr, "open", "C:\\no such folder\\x.velko", nullptr, nullptr, 1)));
   testing::SeamSwap watch(seams::ShellExecuteA, &Record);
@@ -82,6 +93,16 @@ TEST(AboutBox, TheLinkOpensItsAddressByItsOwnDefaultActionAndTheButtonsOpenTheir
       EXPECT_TRUE(WaitUntil([&] { return g_calls == calls; }, 5000)) << "call " << calls - before;
       opened.push_back(g_opened[(calls - 1) % 8]);
     };
+    // Pure blue, but the theme's colour for links in high contrast (which Wine cannot turn on).
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    std::vector<COLORREF> colours;
+    for (const auto system_parameters : {seams::SystemParametersInfoW, &HighContrast}) {
+      testing::SeamSwap contrast(seams::SystemParametersInfoW, system_parameters);
+      ::SendMessageW(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(c[4]));
+      colours.push_back(::GetTextColor(dc));
+    }
+    ::DeleteDC(dc);
+    EXPECT_EQ(colours, (std::vector<COLORREF>{RGB(0, 0, 255), ::GetSysColor(COLOR_HOTLIGHT)}));
     ::SendMessageW(c[4], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
     next();
     Apartment reader;
@@ -91,11 +112,14 @@ TEST(AboutBox, TheLinkOpensItsAddressByItsOwnDefaultActionAndTheButtonsOpenTheir
     ASSERT_EQ(::AccessibleObjectFromWindow(c[4], OBJID_CLIENT, __uuidof(IAccessible), link.put_void()), S_OK);
     ASSERT_EQ(::AccessibleObjectFromWindow(c[1], OBJID_CLIENT, __uuidof(IAccessible), copyright.put_void()), S_OK);
     // Named by its text ("&" is text, not an access key) with its address as value; the others keep the system's objects.
-    UniqueBstr name, value, other;
+    UniqueBstr name, value, other, action;
     link->get_accName(self, name.put()), link->get_accValue(self, value.put()), copyright->get_accName(self, other.put());
+    link->get_accDefaultAction(self, action.put());
     link->get_accRole(self, &role), link->get_accState(self, &state);
     const auto str = [](const UniqueBstr& b) { return std::wstring(b.get() ? b.get() : L""); };
-    EXPECT_EQ(str(name) + L"|" + str(value) + L"|" + str(other), L"Link & more|http://link.example/|(c) W");
+    // A library without text 45 (here none at all) keeps the design's action.
+    EXPECT_EQ(str(name) + L"|" + str(value) + L"|" + str(other) + L"|" + str(action),
+              L"Link & more|http://link.example/|(c) W|Open link");
     EXPECT_EQ(std::pair(role.lVal, state.lVal & kLinkStates),
               std::pair(long{ROLE_SYSTEM_LINK}, kLinkStates & ~STATE_SYSTEM_FOCUSED));
     EXPECT_EQ(link->accDoDefaultAction(self), S_OK);

@@ -32,4 +32,20 @@ class Error : public std::exception {
 inline constexpr int32_t kErrOverflow = 6;
 [[noreturn]] inline void ThrowOverflow() { throw Error(kErrOverflow, u"Overflow"); }
 
+// The one boundary of the code that a host or the system calls: every COM
+// method, and every window, dialog and hook procedure, Enum*Windows and timer
+// callback given to the system. Nothing may unwind into their callers (i686
+// code cannot unwind through user32's frames, and a noexcept function would end
+// the process): `body` runs, and whatever it throws ends here, with the result
+// of `on_failure`, which runs inside the handler and may rethrow to see what
+// was thrown.
+template <typename Body, typename OnFailure>
+auto Boundary(Body&& body, OnFailure&& on_failure) noexcept -> decltype(body()) {
+  try {
+    return body();
+  } catch (...) {
+    return on_failure();
+  }
+}
+
 }  // namespace velko

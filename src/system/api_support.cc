@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/text.h"
+#include "platform/win32/system_function.h"
 #include "platform/win32/unique_handle.h"
 
 namespace velko {
@@ -22,7 +23,7 @@ std::u16string PtrToString(const char16_t* text) {
 std::u16string GetErrorText(int32_t error_code) {
   UniqueHModule table;
   if (error_code >= kNetworkFirst && error_code <= kNetworkLast)
-    table.reset(::LoadLibraryExW(L"netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    table.reset(LoadSystemLibrary(L"netmsg.dll", LOAD_LIBRARY_AS_DATAFILE));
   DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
   if (table) flags |= FORMAT_MESSAGE_FROM_HMODULE;
   wchar_t* buffer = nullptr;

@@ -1,6 +1,6 @@
 // The system helpers against the real API: error texts from the system's table
-// and from the tests' own netmsg.dll beside this program, INI files in a
-// private folder, the computer name and long paths.
+// and from the tests' own netmsg.dll, copied into the system folder, INI files in a
+// private folder and the computer name.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "system/api_ini.h"
 #include "system/api_support.h"
 #include "system/shared_module.h"
+#include "tests/support/process_probe.h"
 #include "tests/support/raised.h"
 #include "tests/support/seam.h"
 
@@ -32,26 +33,24 @@ std::u16string SystemText(int32_t code) {
   return reinterpret_cast<const char16_t*>(text);
 }
 
-TEST(GetErrorText, NetworkCodesAskTheNetworkTableFirstAndTextsBecomeOneLine) {
+// The network table is the system folder's; the one beside this program is never read.
+TEST(GetErrorText, NetworkCodesAskTheSystemsNetworkTableFirstAndTextsBecomeOneLine) {
+  wchar_t system[MAX_PATH];
+  const std::wstring table = std::wstring(system, ::GetSystemDirectoryW(system, MAX_PATH)) + L"\\netmsg.dll";
+  ASSERT_TRUE(::CopyFileW((testing::TestProgramFolder() + L"\\netmsg.dll").c_str(), table.c_str(), FALSE));
   const std::pair<int32_t, const char16_t*> cases[] = {
       {2100, u"Test table text 2100, first of the network range."},
       {2102, u"Test table text 2102, first line. Second line ends with a space "},
       {2250, u"Test table text 2250, which the system table has too."},
       {2999, u"Test table text 2999, last of the network range."}};
   for (const auto& [code, text] : cases) EXPECT_EQ(GetErrorText(code), text) << code;
+  ::DeleteFileW(table.c_str());
+  EXPECT_EQ(GetErrorText(2100), SystemText(2100).substr(0, SystemText(2100).find_last_not_of(u"\r\n") + 1));
   for (int32_t code : {2099, 3000, 5, 2}) {
     const std::u16string text = SystemText(code);
     EXPECT_EQ(GetErrorText(code), text.substr(0, text.find_last_not_of(u"\r\n") + 1)) << code;
   }
   EXPECT_EQ(GetErrorText(0x3FFFFFF), u"") << "a code without a message";
-}
-
-TEST(ApiSupport, FolderPathsGetTheLongPathPrefixAndPointersTheirText) {
-  EXPECT_EQ(AddLongPathPrefix(u"C:\\Data"), u"\\\\?\\C:\\Data\\");
-  EXPECT_EQ(AddLongPathPrefix(u"\\\\srv\\s\\"), u"\\\\?\\UNC\\srv\\s\\");
-  EXPECT_EQ(AddLongPathPrefix(u"X:\\a\\\\?\\b"), u"X:\\a\\\\?\\b\\") << "the prefix is looked for anywhere";
-  EXPECT_EQ(AddLongPathPrefix(u""), u"\\\\?\\");
-  EXPECT_EQ(PtrToString(nullptr), u"");
 }
 
 class IniFiles : public ::testing::Test {
@@ -115,13 +114,6 @@ TEST(SharedModule, ComputerNameIsTheSystemsWithoutTrailingSpacesOrUnknown) {
     EXPECT_EQ(GetLocalComputerName(), expected);
   }
   EXPECT_EQ(g_size_given, 512u);
-}
-
-TEST_F(IniFiles, SetFileAttrSetsTheBitsAndIgnoresAMissingFile) {
-  std::ofstream(folder_ / "f.txt") << "x";
-  SetFileAttr(File("f.txt"), FILE_ATTRIBUTE_HIDDEN);  // not read-only: the folder must go afterwards
-  EXPECT_EQ(::GetFileAttributesW((folder_ / "f.txt").c_str()) & 3u, DWORD{FILE_ATTRIBUTE_HIDDEN});
-  SetFileAttr(File("absent.txt"), FILE_ATTRIBUTE_HIDDEN);
 }
 
 }  // namespace

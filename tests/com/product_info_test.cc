@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
 
 #include "tests/com/com_host.h"
@@ -86,35 +85,41 @@ TEST_F(ProductInfo, FactoryAndUnloadFollowComRules) {
                      object->QueryInterface(IID_IUnknown, nullptr),
                      CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory, nullptr)})
     EXPECT_EQ(hr, E_POINTER);
-  EXPECT_EQ(Refs(factory.get()), 1u) << "a static factory never reports itself gone";
   ComPtr<ISupportErrorInfo> errors;
   ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, errors.put_void()), S_OK);
   EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID__CProductInfo), S_OK);
   EXPECT_EQ(errors->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
   ComPtr<ITypeInfo> info;
   ASSERT_EQ(object->GetTypeInfo(0, 0, info.put()), S_OK);
+  const ULONG info_refs = Refs(info.get());
   ASSERT_EQ(factory->LockServer(TRUE), S_OK);
-  factory = nullptr, errors = nullptr, object = nullptr, info = nullptr;
+  factory = nullptr, errors = nullptr, object = nullptr;
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_FALSE) << "locked";
   ASSERT_EQ(CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory, factory.put_void()), S_OK);
   ASSERT_EQ(factory->LockServer(FALSE), S_OK);
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_FALSE) << "a factory is held";
   factory = nullptr;
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_OK);
+  EXPECT_EQ(Refs(info.get()), info_refs) << "the type information went with the unload check";
   object = Create();
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_FALSE) << "an object lives";
-  EXPECT_EQ(object->GetTypeInfo(0, 0, info.put()), S_OK) << "the type information dropped by the unload check";
 }
 
 // The icon is held once by the thread's record until Nothing, a new object or
-// the thread's end replaces it.
-TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheThreadsEndDropsIt) {
+// the thread's last object drops it, in the apartment: never at the thread's
+// end, after CoUninitialize.
+TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheThreadsLastObjectDropsIt) {
   PICTDESC desc = {sizeof(PICTDESC), PICTYPE_NONE, {}};
   ComPtr<IPictureDisp> picture;
   ASSERT_EQ(::OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, picture.put_void()), S_OK);
   const ULONG base = Refs(picture.get());
-  std::thread([&] { Apartment a; Create()->putref_ProductIcon(picture.get()); }).join();
-  EXPECT_EQ(Refs(picture.get()), base) << "dropped when its thread ended";
+  ULONG in_apartment = 0;
+  std::thread([&] {
+    Apartment a;
+    Create()->putref_ProductIcon(picture.get());  // the thread's last object, gone at the semicolon
+    in_apartment = Refs(picture.get());
+  }).join();
+  EXPECT_EQ(in_apartment, base) << "kept after the thread's last object";
   auto object = Create();
   ComPtr<IPictureDisp> back;
   ASSERT_EQ(object->putref_ProductIcon(picture.get()), S_OK);
@@ -130,18 +135,34 @@ TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheThreadsEndDropsI
   EXPECT_EQ(Refs(picture.get()), base) << "dropped by a new object";
 }
 
-TEST(ClientBstr, MoveAssignmentAndPutFreeTheOldStringAndSelfMoveKeepsIt) {
-  client::Bstr kept(L"kept"), target(L"old!"), filled(L"put!");
-  kept = std::move(*&kept);
-  const BSTR old[] = {target, filled};
-  target = client::Bstr(L"new!");
-  (void)filled.put();
-  // The allocator hands freed blocks out again among the next strings of their size.
-  UniqueBstr reuse[8];
-  int reused = 0;
-  for (UniqueBstr& r : reuse) reused += std::count(old, old + 2, (r = UniqueBstr(::SysAllocString(L"same"))).get());
-  EXPECT_EQ(reused, 2) << "an old string was not freed";
-  EXPECT_EQ(kept.str() + target.str(), L"keptnew!");
+// Per-user registration in a private key that stands for HKEY_CURRENT_USER: a
+// re-registration that a refused write ends keeps the earlier one. (That the
+// removal of a second copy leaves this one is the hosts script's.)
+TEST_F(ProductInfo, RegistrationRemovesOnlyWhatItCreatedAndWhatNamesItsOwnFile) {
+  const std::wstring root = L"Software\\VELKO tests " + std::to_wstring(::GetCurrentProcessId());
+  const wchar_t interface_key[] = L"Software\\Classes\\Interface\\{024F49E9-03E8-4963-8DD4-3F4123E16E72}";
+  const wchar_t server_key[] = L"Software\\Classes\\CLSID\\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}\\InprocServer32";
+  const auto server = [&] {
+    wchar_t path[1024] = {};
+    DWORD bytes = sizeof path;
+    ::RegGetValueW(HKEY_CURRENT_USER, server_key, nullptr, RRF_RT_REG_SZ, nullptr, path, &bytes);
+    return std::wstring(path);
+  };
+  UniqueHKey user, volatile_key;
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, root.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, user.put(), nullptr);
+  ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, user.get()), 0);
+  const std::wstring first = ProductFolder() + L"\\VELKO.dll";
+  EXPECT_EQ(CallExport("DllInstall", TRUE, L"user"), S_OK);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, interface_key);
+  // A volatile key takes no lasting subkey: the one write that fails.
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, interface_key, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                    volatile_key.put(), nullptr);
+  EXPECT_EQ(CallExport("DllInstall", TRUE, L"user"), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
+  EXPECT_EQ(server(), first) << "the earlier registration went with the failed one";
+  volatile_key.reset(), ::RegDeleteTreeW(HKEY_CURRENT_USER, interface_key);
+  EXPECT_EQ(CallExport("DllInstall", FALSE, L"user"), S_OK);
+  ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str()), ::RegDeleteKeyW(HKEY_CURRENT_USER, root.c_str());
 }
 
 }  // namespace

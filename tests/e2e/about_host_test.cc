@@ -121,6 +121,7 @@ struct {
   ComPtr<IAccessible> link;
   std::wstring link_text;
   HRESULT unload = E_FAIL;
+  HANDLE context = INVALID_HANDLE_VALUE;
 } g_inner;
 
 void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -128,6 +129,7 @@ void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
   ::EnumThreadWindows(::GetCurrentThreadId(), TakeVisibleDialog, reinterpret_cast<LPARAM>(&box));
   if (!box) return;
   ::KillTimer(nullptr, timer);
+  ::GetCurrentActCtx(&g_inner.context);
   const HWND url1 = Children(box).at(kLink);
   auto second = Create();
   second->ClearURLS(), second->AddURL(Bstr(L"http://second.example/"), Bstr(L"Second"));
@@ -143,21 +145,15 @@ void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 // Ctrl+C copies once, on key-down; Escape does nothing; Enter presses OK; a
-// second showing fails; the host's windows take no input meanwhile. The link's
-// object, kept past the box, answers with an error and holds the DLL until released.
+// second showing fails. The link's object, kept past the box, answers with an
+// error and holds the DLL until released.
 TEST_F(AboutBox, KeysASecondShowingAndWhatOutlivesTheBox) {
-  const auto top_level = [](DWORD style) {
-    return ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | style, 0, 0, 50, 50, nullptr, nullptr,
-                             nullptr, nullptr);
-  };
-  const HWND host_window = top_level(0), disabled_window = top_level(WS_DISABLED);
   auto o = Product(L"");
   o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));
   g_inner.host_object = &o;
   ::SetTimer(nullptr, 0, 1, WhileUp);
   Show(o, [&](HWND box, const std::vector<HWND>& c) {
     EXPECT_TRUE(WaitUntil([] { return g_inner.hr != S_OK; }));
-    EXPECT_FALSE(::IsWindowEnabled(host_window));
     const std::wstring copied = CopyWithCtrlC(box);
     EXPECT_TRUE(copied.starts_with(L"---------------------------\r\nAbout Widget\r\n")) << copied;
     ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0), ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
@@ -172,8 +168,7 @@ TEST_F(AboutBox, KeysASecondShowingAndWhatOutlivesTheBox) {
   EXPECT_EQ(g_inner.hr, static_cast<HRESULT>(0x800A0190));
   EXPECT_EQ(g_inner.link_text, L"Widget on the web");
   EXPECT_EQ(g_inner.unload, S_FALSE) << "the box was open";
-  EXPECT_EQ(std::tuple(::IsWindowEnabled(host_window), ::IsWindowEnabled(disabled_window)), std::tuple(TRUE, FALSE));
-  ::DestroyWindow(host_window), ::DestroyWindow(disabled_window);
+  EXPECT_EQ(g_inner.context, nullptr) << "the host's timer ran in the box's activation context";
   ASSERT_TRUE(g_inner.error && g_inner.link);
   Bstr description;
   GUID guid = GUID_NULL;
@@ -188,6 +183,54 @@ TEST_F(AboutBox, KeysASecondShowingAndWhatOutlivesTheBox) {
   EXPECT_EQ(g_inner.link->get_accName(self, Bstr().put()), CO_E_OBJNOTCONNECTED);
   g_inner.link = nullptr;
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_OK);
+}
+
+LRESULT CALLBACK HostWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_USER) ::MessageBoxW(window, L"Saved.", L"Host", MB_OK);
+  return ::DefWindowProcW(window, message, wparam, lparam);
+}
+
+// The host's windows take no input while the box is up, and a window disabled
+// before stays so after it. A modal box that the host opens meanwhile (on a
+// message of its own) stays modal when the user closes the About box first: its
+// owner takes no input until it is closed too.
+TEST_F(AboutBox, TheHostsWindowsTakeNoInputAndAModalBoxItOpensMeanwhileStaysModal) {
+  const WNDCLASSW type{0, HostWindow, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"VELKO test host"};
+  const HWND host = ::CreateWindowExW(0, MAKEINTATOM(::RegisterClassW(&type)), L"host", WS_OVERLAPPEDWINDOW, 0, 0, 50,
+                                      50, nullptr, nullptr, nullptr, nullptr);
+  const HWND disabled = ::CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_DISABLED, 0, 0, 50, 50, nullptr,
+                                          nullptr, nullptr, nullptr);
+  BOOL enabled_under_modal = TRUE;
+  Show(Product(L""), [&](HWND box, const std::vector<HWND>& c) {
+    EXPECT_FALSE(::IsWindowEnabled(host));
+    ::PostMessageW(host, WM_USER, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return ::FindWindowW(L"#32770", L"Host") != nullptr; }));
+    ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
+    WaitUntil([&] { return !::IsWindowVisible(box); }, 5000);
+    enabled_under_modal = ::IsWindowEnabled(host);
+    ::PostMessageW(::FindWindowW(L"#32770", L"Host"), WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_FALSE(enabled_under_modal) << "the host's window takes input under its own modal box";
+  EXPECT_EQ(std::tuple(::IsWindowEnabled(host), ::IsWindowEnabled(disabled)), std::tuple(TRUE, FALSE));
+  ::DestroyWindow(host), ::DestroyWindow(disabled);
+}
+
+// On a window station that nobody sees (a service's, a web server's), the box
+// fails at once with 1459 and its text instead of waiting for ever.
+TEST_F(AboutBox, FailsAtOnceWhereNobodyCanSeeIt) {
+  const HWINSTA seen = ::GetProcessWindowStation(), unseen = ::CreateWindowStationW(L"VELKO service", 0, 0, nullptr);
+  ASSERT_TRUE(unseen && ::SetProcessWindowStation(unseen));
+  VARIANT_BOOL result = VARIANT_TRUE;
+  const HRESULT hr = Product(L"")->ShowAboutBox(&result);
+  ::SetProcessWindowStation(seen), ::CloseWindowStation(unseen);
+  ComPtr<IErrorInfo> error;
+  Bstr description;
+  if (::GetErrorInfo(0, error.put()) == S_OK) error->GetDescription(description.put());
+  wchar_t text[512];
+  std::wstring expected(text, ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                               1459, 0x400, text, 512, nullptr));
+  expected.erase(expected.find_last_not_of(L"\r\n ") + 1);
+  EXPECT_EQ(std::tuple(hr, result, description.str()), std::tuple(HRESULT(0x800A05B3), VARIANT_FALSE, expected));
 }
 
 }  // namespace

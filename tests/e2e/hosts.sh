@@ -49,6 +49,8 @@ host=$(winepath -w "$root/examples/demo.vbs" 2>/dev/null)
 version=$(sed -n 's/^#define VELKO_VERSION_COMMAS //p' "$build/src/component/gen/velko_version.h" | tr , .)
 rule=---------------------------
 
+# The user's class containers, which other software shares, are there before and stay after.
+for c in CLSID TypeLib Interface; do reg64 add "HKCU\\Software\\Classes\\$c" /f >/dev/null; done
 before=$(run reg query 'HKCU\Software\Classes' /s)
 run regsvr32 /s /n /i:user "$dll" || fail "regsvr32 /n /i:user"
 for k in "${keys[@]}"; do exists "HKCU\\Software\\Classes\\$k" && ! exists "HKLM\\Software\\Classes\\$k" || fail "per-user: $k"; done
@@ -93,6 +95,9 @@ $rule" ] || { fail "$loc: Ctrl+C copied:"; echo "$copied"; }
 done
 loc=C.UTF-8
 [ "$(run cscript //nologo "$js")" = "$jsout" ] || fail "JScript host"
+# A second copy in another folder: its regsvr32 /u leaves this registration alone.
+copy="$build/tests/copy"; mkdir -p "$copy" && cp "$build/bin/VELKO.dll" "$copy/" && run regsvr32 /s /u "$(winepath -w "$copy/VELKO.dll" 2>/dev/null)"
+[ "$(run cscript //nologo "$js")" = "$jsout" ] || fail "regsvr32 /u of a second copy unregistered this one"; rm -rf "$copy"
 
 # The other build beside this one, or where it cannot run its keys: this registration's
 # with its DLL and platform, in its view.

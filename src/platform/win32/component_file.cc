@@ -17,7 +17,7 @@ namespace {
 std::u16string FileVersion(const std::u16string& path) {
   // version.dll only for this: the facts are read when a user copies the box's
   // text, so the DLL does not import it and a box that is only shown never loads it.
-  const UniqueHModule version(::LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  const UniqueHModule version(LoadSystemLibrary(L"version.dll"));
   const auto size_of = SystemFunction<decltype(&::GetFileVersionInfoSizeW)>(version.get(), "GetFileVersionInfoSizeW");
   const auto read = SystemFunction<decltype(&::GetFileVersionInfoW)>(version.get(), "GetFileVersionInfoW");
   const auto query = SystemFunction<decltype(&::VerQueryValueW)>(version.get(), "VerQueryValueW");

@@ -2,9 +2,11 @@
 // the frame; the controls are created in WM_INITDIALOG. The dialog manager
 // would create a template's font with the default character set, losing the
 // locale's, so the form keeps its own HFONT and answers WM_GETFONT with it.
-// Twips become pixels at the DPI of the window. The dialog runs in the
-// activation context of the module's own manifest (common controls 6), so the
-// box has the system's visual styles whatever the host's manifest says. Link
+// Twips become pixels at the DPI of the window. The dialog's controls are made
+// in the activation context of the module's own manifest (common controls 6),
+// so the box has the system's visual styles whatever the host's manifest says;
+// its modal loop runs in the host's, so that host code the loop calls (timers,
+// incoming calls) makes its windows as the host would. Link
 // labels are subclassed statics: a static never takes the focus and a screen
 // reader meets it as plain text, while a link must be a tab stop, show the
 // focus, open on Space and be a link to a screen reader.
@@ -13,6 +15,7 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -20,6 +23,7 @@
 #include "platform/error.h"
 #include "platform/win32/link_accessible.h"
 #include "platform/win32/own_module.h"
+#include "platform/win32/seams.h"
 #include "platform/win32/system_function.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
@@ -65,7 +69,7 @@ int WindowDpi(HWND window) {
   if (const auto get = SystemFunction<GetDpiForWindowFunction>(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"))
     if (const UINT dpi = get(window)) return static_cast<int>(dpi);
   // shcore is not in every process: held for this call only.
-  UniqueHModule shcore(::LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  UniqueHModule shcore(LoadSystemLibrary(L"shcore.dll"));
   using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
   constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
   if (const auto get = SystemFunction<GetDpiForMonitorFunction>(shcore.get(), "GetDpiForMonitor")) {
@@ -97,20 +101,76 @@ HCURSOR PointingHand() {
   return cursor;  // shared cursors: never destroyed
 }
 
+// Pure blue, or the theme's colour for links while a high-contrast theme is
+// on: blue can hardly be read on its black background.
+COLORREF LinkColor() {
+  HIGHCONTRASTW contrast{sizeof contrast, 0, nullptr};
+  const bool high = seams::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+                    (contrast.dwFlags & HCF_HIGHCONTRASTON);
+  return high ? ::GetSysColor(COLOR_HOTLIGHT) : kLinkColor;
+}
+
+// What a task-modal message box does to its thread: its top-level windows that
+// were enabled are disabled while the box is shown and enabled again after it,
+// those that still exist.
+class TaskModalWindows {
+ public:
+  TaskModalWindows() {
+    ::EnumThreadWindows(::GetCurrentThreadId(), &Take, reinterpret_cast<LPARAM>(&windows_));
+    for (HWND window : windows_) ::EnableWindow(window, FALSE);
+  }
+  TaskModalWindows(const TaskModalWindows&) = delete;
+  TaskModalWindows& operator=(const TaskModalWindows&) = delete;
+  ~TaskModalWindows() { Restore(false); }
+
+  // Enables the windows again. While the box's modal loop runs (`in_loop`), a
+  // window that owns a shown window the box did not disable stays disabled: a
+  // modal box that the host opened meanwhile, whose loop runs inside this one
+  // and ends first. Its owner must take no input until then; it is enabled when
+  // the box's loop has ended.
+  void Restore(bool in_loop) noexcept {
+    for (HWND& window : windows_) {
+      if (!window || (in_loop && OwnsShownWindow(window))) continue;
+      if (::IsWindow(window)) ::EnableWindow(window, TRUE);
+      window = nullptr;
+    }
+  }
+
+ private:
+  static BOOL CALLBACK Take(HWND window, LPARAM list) {
+    return Boundary(
+        [&] {
+          if (::IsWindowEnabled(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+          return TRUE;
+        },
+        [] { return FALSE; });
+  }
+  static BOOL CALLBACK FindOwned(HWND window, LPARAM owner) {
+    const bool owned = ::GetWindow(window, GW_OWNER) == *reinterpret_cast<HWND*>(owner) &&
+                       ::IsWindowVisible(window) && ::IsWindowEnabled(window);
+    if (owned) *reinterpret_cast<HWND*>(owner) = nullptr;
+    return !owned;
+  }
+  static bool OwnsShownWindow(HWND owner) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindOwned, reinterpret_cast<LPARAM>(&owner));
+    return owner == nullptr;
+  }
+  std::vector<HWND> windows_;
+};
+
 // Oleacc, loaded at the first request of assistive technology (most hosts never
 // meet one) and kept, as the delay-load helper keeps what it loads: clients may
-// hold the standard objects it made after the box is gone.
+// hold the standard objects it made after the box is gone. A load that failed
+// is tried again at the next request.
 struct Oleacc {
   decltype(&::CreateStdAccessibleObject) create_std_accessible_object;
   decltype(&::LresultFromObject) lresult_from_object;
 };
-const Oleacc& LoadedOleacc() {
-  static const Oleacc oleacc = [] {
-    const HMODULE module = ::LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return Oleacc{SystemFunction<decltype(&::CreateStdAccessibleObject)>(module, "CreateStdAccessibleObject"),
-                  SystemFunction<decltype(&::LresultFromObject)>(module, "LresultFromObject")};
-  }();
-  return oleacc;
+Oleacc LoadedOleacc() {
+  static std::atomic<HMODULE> module{nullptr};
+  if (!module) module = LoadSystemLibrary(L"oleacc.dll");
+  return {SystemFunction<decltype(&::CreateStdAccessibleObject)>(module, "CreateStdAccessibleObject"),
+          SystemFunction<decltype(&::LresultFromObject)>(module, "LresultFromObject")};
 }
 
 }  // namespace
@@ -128,8 +188,6 @@ class Dialog final {
     auto* t = reinterpret_cast<DLGTEMPLATE*>(frame);
     t->style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE;
     t->dwExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | (form_.RightToLeft() ? WS_EX_LAYOUTRTL : 0);
-    // Active to the end of the modal loop: what the handlers create is version 6 too.
-    ScopedActCtxActivation visual_styles(CommonControlsContext());
     // Keys reach the dialog manager's loop, not the procedure: Ctrl+C is seen in its filter.
     UniqueHHook keyboard(::SetWindowsHookExW(WH_MSGFILTER, &KeyboardFilter, nullptr, ::GetCurrentThreadId()));
     const INT_PTR result =
@@ -140,7 +198,7 @@ class Dialog final {
 
   // The form unloads. The thread's windows are enabled first, so that one of them is activated next.
   void Close() {
-    other_windows_.Restore();
+    other_windows_.Restore(true);
     if (hwnd_) ::EndDialog(hwnd_, 0);
   }
 
@@ -151,6 +209,7 @@ class Dialog final {
   // What the window of a link label keeps beside the system's static control.
   struct LinkLabel {
     Control& control;
+    IUnknown* module_use;
     WNDPROC static_proc;
     // Made at the first request and kept, so every client gets the same object;
     // cut off from its clients when the window goes.
@@ -200,7 +259,7 @@ class Dialog final {
     if (control.design.is_default) ::SendMessageW(hwnd_, DM_SETDEFID, id, 0);
     if (!control.design.link) return;
     // Subclassed by hand: comctl32's helpers would load it for hosts that never show the box.
-    links_.push_back(std::make_unique<LinkLabel>(LinkLabel{control, nullptr, nullptr}));
+    links_.push_back(std::make_unique<LinkLabel>(LinkLabel{control, form_.ModuleUse(), nullptr, nullptr}));
     if (!::SetPropW(hwnd, kLinkLabelProperty, links_.back().get())) ThrowLastError();
     links_.back()->static_proc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LinkLabelProc)));
@@ -227,6 +286,8 @@ class Dialog final {
   }
 
   void Initialize(HWND hwnd) {
+    // Only while the controls are made: the modal loop runs host code too.
+    ScopedActCtxActivation visual_styles(CommonControlsContext());
     hwnd_ = hwnd;
     dpi_ = WindowDpi(hwnd);
     ::SetPropW(hwnd, kDialogProperty, this);
@@ -280,16 +341,16 @@ class Dialog final {
   // message dispatch, so a handler's failure ends that handler only.
   template <typename Handler>
   static void Raise(Handler&& handler) noexcept {
-    try {
-      handler();
-    } catch (...) {
-    }
+    Boundary(handler, [] {});
   }
   static void Raise(const std::function<void()>& handler) noexcept {
     if (handler) Raise([&] { handler(); });
   }
 
   static LRESULT CALLBACK KeyboardFilter(int code, WPARAM wparam, LPARAM lparam) {
+    return Boundary([&] { return FilterKey(code, wparam, lparam); }, [] { return LRESULT{0}; });
+  }
+  static LRESULT FilterKey(int code, WPARAM wparam, LPARAM lparam) {
     // IsDialogMessage passes every message here first (MSGF_DIALOGBOX). Ctrl
     // with Alt is AltGr on many keyboards: a character, not a command.
     const MSG& msg = *reinterpret_cast<const MSG*>(lparam);
@@ -322,6 +383,9 @@ class Dialog final {
   }
 
   static LRESULT CALLBACK LinkLabelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    return Boundary([&] { return LinkLabelMessage(hwnd, message, wparam, lparam); }, [] { return LRESULT{0}; });
+  }
+  static LRESULT LinkLabelMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     // Set before this procedure is, and removed after.
     LinkLabel& link = *static_cast<LinkLabel*>(::GetPropW(hwnd, kLinkLabelProperty));
     const Control& control = link.control;
@@ -354,7 +418,7 @@ class Dialog final {
       case WM_GETOBJECT: {
         // Only while it shows a link: otherwise the standard object says what the label is.
         if (static_cast<DWORD>(lparam) != static_cast<DWORD>(OBJID_CLIENT) || !control.ShowsLink()) break;
-        const Oleacc& oleacc = LoadedOleacc();
+        const Oleacc oleacc = LoadedOleacc();
         if (!oleacc.create_std_accessible_object || !oleacc.lresult_from_object) break;
         ComPtr<IAccessible> standard;
         if (!link.accessible &&
@@ -362,7 +426,8 @@ class Dialog final {
                                                           standard.put_void())) &&
             standard)
           link.accessible = MakeLinkAccessible(hwnd, std::move(standard),
-                                               {control.caption, control.tag, control.link_action});
+                                               {control.caption, control.tag, control.link_action},
+                                               link.module_use);
         if (link.accessible) return oleacc.lresult_from_object(__uuidof(IAccessible), wparam, link.accessible.get());
         break;
       }
@@ -387,15 +452,16 @@ class Dialog final {
   }
 
   static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    return Boundary([&] { return Message(hwnd, message, wparam, lparam); }, [] { return INT_PTR{FALSE}; });
+  }
+  static INT_PTR Message(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
       auto* dialog = reinterpret_cast<Dialog*>(lparam);
       ::SetWindowLongPtrW(hwnd, DWLP_USER, lparam);
-      try {
-        dialog->Initialize(hwnd);
-      } catch (...) {
+      Boundary([&] { dialog->Initialize(hwnd); }, [&] {
         dialog->failure_ = std::current_exception();
         ::EndDialog(hwnd, -1);
-      }
+      });
       return FALSE;  // the focus is set
     }
     auto* dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
@@ -418,7 +484,7 @@ class Dialog final {
         const Control* control = dialog->ControlOf(reinterpret_cast<HWND>(lparam));
         if (!control) return FALSE;
         const HDC dc = reinterpret_cast<HDC>(wparam);
-        ::SetTextColor(dc, control->design.link ? kLinkColor : ::GetSysColor(COLOR_BTNTEXT));
+        ::SetTextColor(dc, control->design.link ? LinkColor() : ::GetSysColor(COLOR_BTNTEXT));
         ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_BTNFACE));
       }
@@ -432,6 +498,11 @@ class Dialog final {
       case WM_GETFONT:
         ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(dialog->form_font_));
         return TRUE;
+      case WM_SYSCOLORCHANGE:
+      case WM_SETTINGCHANGE:
+        // High contrast turned on or off while the box is open: the link takes its colour again.
+        ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return FALSE;
       case WM_DPICHANGED:
         // Sent to windows of hosts that are aware of each monitor's DPI, when the box moves to another one.
         Raise([&] { dialog->Rescale(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); });
@@ -447,7 +518,7 @@ class Dialog final {
 
   Form& form_;
   // Task-modal: the thread's other windows take no input while the box is shown.
-  ScopedThreadWindowsDisabled other_windows_;
+  TaskModalWindows other_windows_;
   HWND hwnd_ = nullptr;
   int dpi_ = USER_DEFAULT_SCREEN_DPI;
   HFONT form_font_ = nullptr;
@@ -499,6 +570,14 @@ void Form::Load() {
 
 void Form::ShowModal() {
   RequireNotShown();
+  // A service, a web server or a scheduled task has no desktop that anybody
+  // sees: the box would wait for ever for a click that cannot come.
+  USEROBJECTFLAGS station{};
+  if (::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &station, sizeof station, nullptr) &&
+      !(station.dwFlags & WSF_VISIBLE)) {
+    ::SetLastError(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
+    ThrowLastError();
+  }
   Load();
   Dialog dialog(*this);
   // Whatever way the modal loop ends, a form without a window is not loaded.

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 #include <cstdint>
 #include <functional>
@@ -85,6 +86,10 @@ struct FormDesign {
   FontValue font;
   float scale_width = 0;  // the client area, twips
   float scale_height = 0;
+  // Held by what the shown form hands out that may outlive it (a link's
+  // accessible object that a screen reader keeps), so that the module holding
+  // their code stays in use meanwhile; none where nothing can unload that code.
+  IUnknown* module_use = nullptr;
 };
 
 class Form {
@@ -96,6 +101,7 @@ class Form {
 
   float ScaleWidth() const { return design_.scale_width; }
   float ScaleHeight() const { return design_.scale_height; }
+  IUnknown* ModuleUse() const { return design_.module_use; }
   // The controls in tab order, which is also the order of the collection.
   const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
 
@@ -122,8 +128,11 @@ class Form {
   void Load();
   // Loads the form if needed and shows it modally as a real dialog, task-modal:
   // the thread's enabled top-level windows are disabled meanwhile and enabled
-  // again when it unloads. Returns when it has unloaded or its window is gone.
-  // 400 when it is already shown; the system's error when the window cannot be made.
+  // again when it unloads (one that owns a modal box opened meanwhile when that
+  // box has closed). Returns when it has unloaded or its window is gone. 400
+  // when it is already shown; 1459 (ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION) at
+  // once on a window station that nobody sees; the system's error when the
+  // window cannot be made.
   void ShowModal();
   // Nothing when not loaded; otherwise the window (if any) is told to go and the
   // form is no longer loaded. The properties keep their values until the next load.

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "platform/win32/own_module.h"
 #include "platform/win32/wide.h"
 
 namespace velko::forms {
@@ -17,8 +16,8 @@ HRESULT ToBstr(const std::u16string& text, BSTR* out) {
 
 class LinkAccessible final : public IAccessible, public IOleWindow {
  public:
-  LinkAccessible(HWND label, ComPtr<IAccessible> standard, LinkFacts facts)
-      : label_(label), standard_(std::move(standard)), facts_(std::move(facts)) {}
+  LinkAccessible(HWND label, ComPtr<IAccessible> standard, LinkFacts facts, IUnknown* module_use)
+      : module_use_(module_use), label_(label), standard_(std::move(standard)), facts_(std::move(facts)) {}
   LinkAccessible(const LinkAccessible&) = delete;
   LinkAccessible& operator=(const LinkAccessible&) = delete;
 
@@ -136,7 +135,7 @@ class LinkAccessible final : public IAccessible, public IOleWindow {
     return standard_ ? ToBstr(text, out) : CO_E_OBJNOTCONNECTED;
   }
 
-  const platform::ModuleUse module_use_;
+  const ComPtr<IUnknown> module_use_;
   LONG refs_ = 1;
   const HWND label_;
   ComPtr<IAccessible> standard_;
@@ -150,8 +149,10 @@ UINT LinkActivateMessage() {
   return message;
 }
 
-ComPtr<IAccessible> MakeLinkAccessible(HWND label, ComPtr<IAccessible> standard, LinkFacts facts) {
-  return ComPtr<IAccessible>::Attach(new (std::nothrow) LinkAccessible(label, std::move(standard), std::move(facts)));
+ComPtr<IAccessible> MakeLinkAccessible(HWND label, ComPtr<IAccessible> standard, LinkFacts facts,
+                                       IUnknown* module_use) {
+  return ComPtr<IAccessible>::Attach(
+      new (std::nothrow) LinkAccessible(label, std::move(standard), std::move(facts), module_use));
 }
 
 void LinkAccessibleDisconnect(IAccessible* object) { static_cast<LinkAccessible*>(object)->Disconnect(); }

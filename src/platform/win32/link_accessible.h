@@ -45,7 +45,9 @@ UINT LinkActivateMessage();
 
 // A new accessible object for the client area of `label`, which shows the link
 // `facts`, wrapping `standard`, the system's standard object of that client area.
-ComPtr<IAccessible> MakeLinkAccessible(HWND label, ComPtr<IAccessible> standard, LinkFacts facts);
+// It holds a reference to `module_use` (may be null) while it lives.
+ComPtr<IAccessible> MakeLinkAccessible(HWND label, ComPtr<IAccessible> standard, LinkFacts facts,
+                                       IUnknown* module_use);
 
 // Cuts `object` (made by MakeLinkAccessible) off from its label, whose window
 // is going, and from the clients of other apartments.

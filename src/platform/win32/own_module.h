@@ -33,22 +33,4 @@ inline std::u16string ModulePath(HMODULE module) {
 // The full path of OwnModule's file; empty when it cannot be had.
 inline std::u16string OwnModulePath() { return ModulePath(OwnModule()); }
 
-// What keeps the module's code in use, and so DllCanUnloadNow from answering
-// S_OK: every live object whose code lives in the module (a class factory's
-// references, a product object, a link's accessible object that a screen
-// reader holds), every class-factory lock, and an open box. One count per module.
-inline LONG g_module_uses = 0;
-inline void AddModuleUse() noexcept { ::InterlockedIncrement(&g_module_uses); }
-inline void ReleaseModuleUse() noexcept { ::InterlockedDecrement(&g_module_uses); }
-inline bool ModuleInUse() noexcept { return ::InterlockedCompareExchange(&g_module_uses, 0, 0) != 0; }
-
-// One use of the module for the life of its holder.
-class ModuleUse {
- public:
-  ModuleUse() noexcept { AddModuleUse(); }
-  ModuleUse(const ModuleUse&) noexcept { AddModuleUse(); }
-  ModuleUse& operator=(const ModuleUse&) = delete;
-  ~ModuleUse() { ReleaseModuleUse(); }
-};
-
 }  // namespace velko::platform

@@ -8,7 +8,6 @@
 #include <oleauto.h>
 
 #include <utility>
-#include <vector>
 
 #include "platform/win32/seams.h"
 
@@ -159,32 +158,6 @@ class ScopedWindowDc {
  private:
   HWND window_;
   HDC dc_;
-};
-
-// The calling thread's top-level windows that were enabled, disabled for the
-// lifetime of this object (or until Restore) and then enabled again, exactly
-// those that still exist: what a task-modal message box does to its thread.
-class ScopedThreadWindowsDisabled {
- public:
-  ScopedThreadWindowsDisabled() {
-    ::EnumThreadWindows(::GetCurrentThreadId(), &Take, reinterpret_cast<LPARAM>(&windows_));
-    for (HWND window : windows_) ::EnableWindow(window, FALSE);
-  }
-  ScopedThreadWindowsDisabled(const ScopedThreadWindowsDisabled&) = delete;
-  ScopedThreadWindowsDisabled& operator=(const ScopedThreadWindowsDisabled&) = delete;
-  ~ScopedThreadWindowsDisabled() { Restore(); }
-  void Restore() noexcept {
-    for (HWND window : windows_)
-      if (::IsWindow(window)) ::EnableWindow(window, TRUE);
-    windows_.clear();
-  }
-
- private:
-  static BOOL CALLBACK Take(HWND window, LPARAM list) {
-    if (::IsWindowEnabled(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-  }
-  std::vector<HWND> windows_;
 };
 
 // A counted COM reference (IUnknown-derived T).
