@@ -13,47 +13,41 @@
 namespace velko::testing {
 namespace {
 
-constexpr auto G = INVOKE_PROPERTYGET, P = INVOKE_PROPERTYPUT, R = INVOKE_PROPERTYPUTREF, M = INVOKE_FUNC;
-// _CProductInfo's own slots in order, after IDispatch's seven.
-constexpr struct { const wchar_t* name; INVOKEKIND kind; MEMBERID id; } kSlots[] = {
-    {L"ProductName", G, 1}, {L"ProductName", P, 1}, {L"ProductVersion", G, 2}, {L"ProductVersion", P, 2},
-    {L"Copyright", G, 3}, {L"Copyright", P, 3}, {L"WebsiteHREF", G, 4}, {L"WebsiteHREF", P, 4},
-    {L"ProductIcon", G, 5}, {L"ProductIcon", R, 5}, {L"ProductCompanyName", G, 6}, {L"ProductCompanyName", P, 6},
-    {L"ProductCompanyAddress", G, 7}, {L"ProductCompanyAddress", P, 7}, {L"AddURL", M, 8}, {L"ClearURLS", M, 9},
-    {L"EULAPath", G, 10}, {L"EULAPath", P, 10}, {L"ShowAboutBox", M, 11}};
+// _CProductInfo's slots after IDispatch's seven, in order: name, kind, DISPID.
+constexpr const wchar_t* kSlots =
+    L"ProductName get 1, ProductName put 1, ProductVersion get 2, ProductVersion put 2, Copyright get 3, "
+    L"Copyright put 3, WebsiteHREF get 4, WebsiteHREF put 4, ProductIcon get 5, ProductIcon putref 5, "
+    L"ProductCompanyName get 6, ProductCompanyName put 6, ProductCompanyAddress get 7, ProductCompanyAddress put 7, "
+    L"AddURL method 8, ClearURLS method 9, EULAPath get 10, EULAPath put 10, ShowAboutBox method 11, ";
 
 TEST(Contract, TheEmbeddedTypeLibraryKeepsEverySlotsNameKindDispidAndOffset) {
   ComPtr<ITypeLib> lib;
-  ASSERT_EQ(::LoadTypeLibEx((ProductFolder() + L"\\VELKO.dll").c_str(), REGKIND_NONE, lib.put()), S_OK);
-  TLIBATTR* library = nullptr;
-  ASSERT_EQ(lib->GetLibAttr(&library), S_OK);
-  EXPECT_EQ(std::tuple(library->guid, library->lcid, library->wMajorVerNum, library->wMinorVerNum,
-                       library->wLibFlags & (LIBFLAG_FRESTRICTED | LIBFLAG_FCONTROL | LIBFLAG_FHIDDEN)),
-            std::tuple(LIBID_VELKO, LCID{0}, WORD{1}, WORD{0}, 0));
-  lib->ReleaseTLibAttr(library);
   ComPtr<ITypeInfo> dispatch, vtable;
   HREFTYPE ref = 0;
+  TLIBATTR* library = nullptr;
+  TYPEATTR* type = nullptr;
+  ASSERT_EQ(::LoadTypeLibEx((ProductFolder() + L"\\VELKO.dll").c_str(), REGKIND_NONE, lib.put()), S_OK);
   ASSERT_EQ(lib->GetTypeInfoOfGuid(IID__CProductInfo, dispatch.put()), S_OK);
   ASSERT_EQ(dispatch->GetRefTypeOfImplType(-1, &ref), S_OK);  // the dual interface's vtable view
   ASSERT_EQ(dispatch->GetRefTypeInfo(ref, vtable.put()), S_OK);
-  TYPEATTR* type = nullptr;
-  ASSERT_EQ(vtable->GetTypeAttr(&type), S_OK);
-  EXPECT_EQ(std::tuple(type->wTypeFlags, type->cFuncs, type->cbSizeVft),
-            std::tuple(WORD{TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION |
-                            TYPEFLAG_FDISPATCHABLE},
-                       WORD{std::size(kSlots)}, WORD((7 + std::size(kSlots)) * sizeof(void*))));
-  vtable->ReleaseTypeAttr(type);
-  for (UINT slot = 0; slot < std::size(kSlots); ++slot) {
-    FUNCDESC* f = nullptr;
-    ASSERT_EQ(vtable->GetFuncDesc(slot, &f), S_OK);
+  ASSERT_TRUE(lib->GetLibAttr(&library) == S_OK && vtable->GetTypeAttr(&type) == S_OK);
+  // Version 1.0, language neutral, neither restricted, control nor hidden; the interface dual, hidden, nonextensible.
+  EXPECT_EQ(std::tuple(library->wMajorVerNum, library->wMinorVerNum, library->lcid, library->wLibFlags & 7,
+                       type->wTypeFlags, type->cbSizeVft),
+            std::tuple(1, 0, 0ul, 0, TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE |
+                                       TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE, (7 + 19) * sizeof(void*)));
+  lib->ReleaseTLibAttr(library), vtable->ReleaseTypeAttr(type);
+  const wchar_t* kinds[] = {L"", L"method", L"get", L"", L"put", L"", L"", L"", L"putref"};
+  std::wstring slots;
+  FUNCDESC* f = nullptr;
+  for (UINT slot = 0; vtable->GetFuncDesc(slot, &f) == S_OK; ++slot, vtable->ReleaseFuncDesc(f)) {
     Bstr name;
     vtable->GetDocumentation(f->memid, name.put(), nullptr, nullptr, nullptr);
-    EXPECT_EQ(std::tuple(name.str(), f->invkind, f->memid, f->oVft, f->wFuncFlags),
-              std::tuple(std::wstring(kSlots[slot].name), kSlots[slot].kind, kSlots[slot].id,
-                         SHORT((7 + slot) * sizeof(void*)), WORD{0}))
-        << "slot " << slot;
-    vtable->ReleaseFuncDesc(f);
+    slots += name.str() + L" " + kinds[f->invkind] + L" " + std::to_wstring(f->memid) + L", ";
+    EXPECT_EQ((std::pair<int, int>(f->oVft, f->wFuncFlags)), (std::pair<int, int>((7 + slot) * sizeof(void*), 0)))
+        << slot;
   }
+  EXPECT_EQ(slots, kSlots);
 }
 
 // regsvr32 /i without a string sends "", a caller may send null: both mean the
@@ -61,26 +55,25 @@ TEST(Contract, TheEmbeddedTypeLibraryKeepsEverySlotsNameKindDispidAndOffset) {
 // hive, uninstall takes it away again. Both hives are private keys of this test.
 TEST(Contract, DllInstallTakesTheMachineWithoutACommandLineAndTheUserWithUser) {
   const std::wstring root = L"Software\\VELKO tests\\" + std::to_wstring(::GetCurrentProcessId());
-  UniqueHKey machine, user;
-  for (auto [hive, name] : {std::pair(&machine, L"\\machine"), std::pair(&user, L"\\user")})
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, (root + name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                hive->put(), nullptr), ERROR_SUCCESS);
-  ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine.get()), ::RegOverridePredefKey(HKEY_CURRENT_USER, user.get());
-  const auto registered = [&] {
-    std::wstring hives;
-    for (auto [hive, name] : {std::pair(machine.get(), L"machine "), std::pair(user.get(), L"user ")})
-      if (UniqueHKey key; ::RegOpenKeyExW(hive, L"Software\\Classes\\CLSID\\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}"
-                                          L"\\InprocServer32", 0, KEY_READ, key.put()) == ERROR_SUCCESS) hives += name;
-    return hives;
+  UniqueHKey hives[2];  // HKEY_LOCAL_MACHINE's and HKEY_CURRENT_USER's stand-ins
+  for (int i : {0, 1})
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, (root + L"\\" + std::to_wstring(i)).c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, hives[i].put(), nullptr), ERROR_SUCCESS);
+  ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, hives[0].get()), ::RegOverridePredefKey(HKEY_CURRENT_USER, hives[1].get());
+  const auto registered = [&] {  // + where the class's server is registered, - where not: machine, user
+    std::wstring found;
+    for (const UniqueHKey& hive : hives)
+      found += ::RegGetValueW(hive.get(), L"Software\\Classes\\CLSID\\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}\\"
+                              L"InprocServer32", nullptr, RRF_RT_REG_SZ, nullptr, nullptr, nullptr) ? L'-' : L'+';
+    return found;
   };
   const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-      {L"", L"machine "}, {nullptr, L"machine "}, {L"user", L"user "}, {L"machine", nullptr}};
-  for (const auto& [line, hive] : cases) {
-    SCOPED_TRACE(line ? line : L"(null)");
-    EXPECT_EQ(CallExport("DllInstall", TRUE, line), hive ? S_OK : E_INVALIDARG);
-    EXPECT_EQ(registered(), hive ? hive : L"");
-    EXPECT_EQ(CallExport("DllInstall", FALSE, line), hive ? S_OK : E_INVALIDARG);
-    EXPECT_EQ(registered(), L"");
+      {L"", L"+-"}, {nullptr, L"+-"}, {L"user", L"-+"}, {L"machine", L"--"}};
+  for (const auto& [line, where] : cases) {
+    const HRESULT hr = where[0] == where[1] ? E_INVALIDARG : S_OK;
+    // Braces: the call before the look.
+    EXPECT_EQ((std::pair{CallExport("DllInstall", TRUE, line), registered()}), std::pair(hr, std::wstring(where))) << line;
+    EXPECT_EQ((std::pair{CallExport("DllInstall", FALSE, line), registered()}), std::pair(hr, std::wstring(L"--"))) << line;
   }
   ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr), ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
   ::RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str());
