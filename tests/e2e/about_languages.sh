@@ -5,7 +5,7 @@
 # the box under that locale, its caption must be the language's text 2 (so the
 # locale's own library was loaded), in German the link's default action, read
 # through MSAA from another process, its text 45, and a screenshot labelled with the LCID goes
-# onto the contact sheet build/about-languages-<arch>.png.
+# onto the contact sheet build/about-languages-<arch>.png. The registration goes again at the end.
 #   about_languages.sh <x86|x64> <build dir>
 set -u
 arch=$1; build=$2
@@ -48,5 +48,6 @@ sheet=$root/build/about-languages-$arch.png
 montage -font DejaVu-Sans -label '%t' "$shots"/*.png -tile 6x -geometry +4+4 "$sheet" && echo "contact sheet: $sheet" ||
   fail "no contact sheet"
 rm -rf "$shots"
+"$root/scripts/register.sh" -u "$arch" || fail "unregistration"
 echo "about_languages ($arch): $failures failure(s)"
 [ "$failures" -eq 0 ]
