@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <tuple>
 
 #include "tests/com/com_host.h"
@@ -15,27 +16,21 @@
 namespace velko::testing {
 namespace {
 
-using namespace forms::testing;  // NOLINT: the driver's vocabulary
-
 TEST(AboutBoxFont, IsTheFaceCharacterSetAndSizeOfTheUserLocale) {
-  const struct { LCID lcid; const wchar_t* face; BYTE charset; int points; } kFonts[] = {
-      {1041, L"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF", SHIFTJIS_CHARSET, 9},  // MS PGothic
-      {1042, L"\uAD74\uB9BC", HANGEUL_CHARSET, 9},                                 // Gulim
-      {1028, L"\u65B0\u7D30\u660E\u9AD4", CHINESEBIG5_CHARSET, 9},                 // PMingLiU
-      {2052, L"\u5B8B\u4F53", GB2312_CHARSET, 9},                                  // SimSun
-      {0, L"Tahoma", DEFAULT_CHARSET, 8}};                                         // any other
-  const auto* font = std::begin(kFonts);
-  while (font->lcid && font->lcid != ::GetUserDefaultLCID()) ++font;
+  using Font = std::tuple<std::wstring, BYTE, long>;  // face, character set, points
+  const std::map<LCID, Font> kFonts = {{1041, {L"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF", SHIFTJIS_CHARSET, 9}},
+                                       {1042, {L"\uAD74\uB9BC", HANGEUL_CHARSET, 9}},
+                                       {1028, {L"\u65B0\u7D30\u660E\u9AD4", CHINESEBIG5_CHARSET, 9}},
+                                       {2052, {L"\u5B8B\u4F53", GB2312_CHARSET, 9}}};
+  const auto row = kFonts.find(::GetUserDefaultLCID());
+  const Font want = row == kFonts.end() ? Font(L"Tahoma", DEFAULT_CHARSET, 8) : row->second;
   const int dpi = ::GetDeviceCaps(ScopedWindowDc(nullptr).get(), LOGPIXELSY);
   Apartment apartment;
-  auto o = Create();
   VARIANT_BOOL result;
-  EXPECT_TRUE(WhileShown([&] { o->ShowAboutBox(&result); }, [&](HWND box) {
-    for (HWND control : Children(box)) {
-      const LOGFONTW f = FontOf(control);
-      EXPECT_EQ(std::tuple(std::wstring(f.lfFaceName), f.lfCharSet, f.lfHeight),
-                std::tuple(std::wstring(font->face), font->charset, -std::lround(font->points * dpi / 72.0)))
-          << "user locale " << ::GetUserDefaultLCID();
+  EXPECT_TRUE(forms::testing::WhileShown([&] { Create()->ShowAboutBox(&result); }, [&](HWND box) {
+    for (HWND control : forms::testing::Children(box)) {
+      const LOGFONTW f = forms::testing::FontOf(control);
+      EXPECT_EQ(Font(f.lfFaceName, f.lfCharSet, std::lround(-f.lfHeight * 72.0 / dpi)), want) << ::GetUserDefaultLCID();
     }
   }));
 }
