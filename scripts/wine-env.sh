@@ -51,6 +51,7 @@ velko_display() {
   # is started outside this shell, so that a script's plain wait does not wait for it.
   (Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" </dev/null >/dev/null 2>&1 & echo $! >"$number.pid")
   for _ in $(seq 1 100); do [ -s "$number" ] && break; sleep 0.1; done
+  [ -s "$number" ] || echo "wine-env: Xvfb did not start; windows will fail" >&2
   export DISPLAY=:$(head -n1 "$number") VELKO_XVFB_PID=$(cat "$number.pid")
   export VELKO_DISPLAY_LOCK=$number.lock
   rm -f "$number" "$number.pid"
