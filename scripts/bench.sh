@@ -12,6 +12,7 @@ export VELKO_HEAP_CHECK=0  # the checker's bookkeeping is not the product's time
 wanted() { case "$1" in *"${filter}"*) return 0 ;; esac; return 1; }
 filter=${1:-}
 wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
+trap 'wineserver -k; velko_end_session' EXIT  # the server and display this started
 for arch in x86 x64; do
   if [ "$arch" = x86 ] && ! velko_wine32_present; then
     echo "== x86: skipped, 32-bit programs cannot run here"

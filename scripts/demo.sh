@@ -25,7 +25,7 @@ in_locale() { if [ -n "$locale" ]; then LC_ALL=$locale "$@"; else "$@"; fi; }
 
 bash scripts/bootstrap.sh || { say "bootstrap failed"; exit 1; }
 mkdir -p "$logs"
-. scripts/wine-env.sh  # the private prefix; starts Xvfb when there is no display
+VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
 
 # Hosts load the 32-bit DLL; without the 32-bit Wine loader the 64-bit one stands in.
 arch=x86
@@ -33,6 +33,8 @@ if ! velko_wine32_present; then
   arch=x64
   say "wine32 is not installed: showing the 64-bit build instead"
 fi
+# The preset's private prefix; without a display an Xvfb that ends with the demo.
+. scripts/wine-env.sh
 preset=mingw-$arch
 say "building $preset (log: $logs/demo-build.log)"
 if ! { cmake --preset "$preset" >"$logs/demo-configure.log" 2>&1 &&
@@ -43,12 +45,14 @@ if ! { cmake --preset "$preset" >"$logs/demo-configure.log" 2>&1 &&
 fi
 say "registering build/$preset/bin/VELKO.dll in the private Wine prefix"
 scripts/register.sh "$arch" || { say "registration failed"; exit 1; }
+# The registration goes again when the demo ends, whichever way.
+finish() { scripts/register.sh -u "$arch" || say "unregistration failed"; exit "$1"; }
 
 host=$(winepath -w "$root/examples/demo.vbs" 2>/dev/null)
 if [ "$headless" -eq 0 ]; then
   say "showing the About box on $DISPLAY; close it with OK"
   in_locale scripts/wine-run.sh "$arch" cscript //nologo "$host" 2>/dev/null | tr -d '\r'
-  exit "${PIPESTATUS[0]}"
+  finish "${PIPESTATUS[0]}"
 fi
 
 # Xvfb has no window manager: Wine draws the frame of the host's windows itself.
@@ -78,4 +82,4 @@ fi
 wait "$host_pid" || status=1
 say "the host printed: $(tr -d '\r' <"$logs/demo-host.log")"
 [ "$status" -eq 0 ] && say "picture of the About box: $root/$picture"
-exit "$status"
+finish "$status"

@@ -1,9 +1,17 @@
-# Sourced by the scripts that run Windows programs: sets up the project's private
-# Wine prefix (build/wine) and an X display (Xvfb :87, or VELKO_XVFB_DISPLAY,
-# when DISPLAY is unset). Safe to source many times and from parallel processes.
+# Sourced by the scripts that run Windows programs: sets up the private Wine
+# prefix of a preset, build/mingw-<arch>/wine for the $arch (x86 or x64) of the
+# sourcing script (x64 without one), unless WINEPREFIX names another; and, when
+# DISPLAY is unset, an X display of its own (Xvfb on a display number it finds
+# free), which ends with the script that sourced this file (a shell that sources
+# it keeps it until velko_end_session). Safe to source many times and from
+# parallel processes.
 
 VELKO_ROOT=${VELKO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
-export WINEPREFIX=${WINEPREFIX:-$VELKO_ROOT/build/wine}
+# A prefix this file chose follows the preset when a later script sources it again.
+if [ -z "${WINEPREFIX:-}" ] || [ "$WINEPREFIX" = "${VELKO_PRESET_PREFIX:-}" ]; then
+  export VELKO_PRESET_PREFIX=$VELKO_ROOT/build/mingw-${arch:-x64}/wine
+  export WINEPREFIX=$VELKO_PRESET_PREFIX
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
 export WINEARCH=win64
@@ -37,22 +45,26 @@ fi
 velko_wine64() { if [ -x /usr/lib/wine/wine64 ]; then /usr/lib/wine/wine64 "$@"; else wine64 "$@"; fi; }
 
 velko_display() {
-  if [ -z "${DISPLAY:-}" ]; then
-    export DISPLAY=${VELKO_XVFB_DISPLAY:-:87}
-    local n=${DISPLAY#:}
-    # A server is there only when it answers: a socket or lock file left by an
-    # Xvfb that was ended (a previous session, CI's clean-up) is not one.
-    if ! xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
-      (
-        flock 8
-        if ! xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
-          rm -f "/tmp/.X11-unix/X$n" "/tmp/.X$n-lock"
-          (Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &)
-          for _ in $(seq 1 100); do xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && break; sleep 0.1; done
-        fi
-      ) 8>"/tmp/.velko-xvfb$n.lock"
-    fi
-  fi
+  [ -n "${DISPLAY:-}" ] && return 0
+  local number; number=$(mktemp)
+  # Xvfb picks a free display number itself and writes it once it takes clients; it
+  # is started outside this shell, so that a script's plain wait does not wait for it.
+  (Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" </dev/null >/dev/null 2>&1 & echo $! >"$number.pid")
+  for _ in $(seq 1 100); do [ -s "$number" ] && break; sleep 0.1; done
+  [ -s "$number" ] || echo "wine-env: Xvfb did not start; windows will fail" >&2
+  export DISPLAY=:$(head -n1 "$number") VELKO_XVFB_PID=$(cat "$number.pid")
+  export VELKO_DISPLAY_LOCK=$number.lock
+  rm -f "$number" "$number.pid"
+  [ -z "${BASH_SOURCE[2]:-}" ] || trap velko_end_session EXIT
+}
+
+# Ends the display velko_display started, and removes the lock made for it.
+velko_end_session() {
+  [ -n "${VELKO_XVFB_PID:-}" ] || return 0
+  kill "$VELKO_XVFB_PID" 2>/dev/null
+  for _ in $(seq 1 50); do kill -0 "$VELKO_XVFB_PID" 2>/dev/null || break; sleep 0.1; done
+  rm -f "$VELKO_DISPLAY_LOCK"
+  unset VELKO_XVFB_PID VELKO_DISPLAY_LOCK DISPLAY
 }
 
 velko_prefix() {
@@ -76,7 +88,7 @@ velko_prefix() {
 # framed window closes. With a real display the desktop's manager is used.
 velko_window_manager() {
   local want=Y marker
-  [ "$DISPLAY" = "${VELKO_XVFB_DISPLAY:-:87}" ] && want=N
+  [ -n "${VELKO_XVFB_PID:-}" ] && want=N
   marker="$WINEPREFIX/.velko-managed-$want"
   [ -f "$marker" ] && return 0
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$want" /f >/dev/null 2>&1 &&
@@ -155,7 +167,7 @@ velko_fresh_prefix() {
 # inherits it and keeps it.
 velko_hold_display() {
   local ready; ready=$(mktemp -u); mkfifo "$ready"
-  (flock -o "/tmp/.velko-display${DISPLAY#:}.lock" sh -c \
+  (flock -o "${VELKO_DISPLAY_LOCK:-/tmp/.velko-display${DISPLAY#:}.lock}" sh -c \
     "echo \$PPID >'$ready'; while kill -0 $$ \$PPID 2>/dev/null; do sleep 0.2; done" </dev/null >/dev/null 2>&1 &)
   read -r VELKO_DISPLAY_HOLDER <"$ready"; rm -f "$ready"
   export VELKO_HOLD_DISPLAY=held

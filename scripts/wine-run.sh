@@ -6,8 +6,9 @@
 # Exit code 77 (skipped) when the x86 runtime (wine32) cannot run here.
 #
 # Wine's heap checker watches every program (VELKO_HEAP_CHECK=0 turns it off): a
-# heap warning (a block freed twice, or one that is not the heap's) fails the run
-# even when the program itself succeeded.
+# heap report (a block freed twice, or one that is not the heap's), whether Wine
+# gives it as an error or a warning, fails the run even when the program itself
+# succeeded (tests/support/heap_canary.cc proves it).
 set -u
 arch=$1; shift
 . "$(dirname "$0")/wine-env.sh"
@@ -17,7 +18,7 @@ if [ "$arch" = x86 ] && ! velko_wine32_present; then
 fi
 loader=(wine)
 [ "$arch" = x64 ] && [ ! -f "$1" ] && loader=(velko_wine64)
-[ "${VELKO_HEAP_CHECK:-1}" = 0 ] || WINEDEBUG="$WINEDEBUG,warn+heap"
+[ "${VELKO_HEAP_CHECK:-1}" = 0 ] || WINEDEBUG="$WINEDEBUG,err+heap,warn+heap"
 
 # The program's output goes through files, not pipes: a Wine server or desktop
 # process that the program starts inherits them and lives on, and would keep a
@@ -31,8 +32,8 @@ cat "$out"; cat "$err" >&2
 if grep -q '^wine: Unhandled' "$err" && [ "$rc" -eq 0 ]; then
   echo "FAILED: the program crashed" >&2; rc=1
 fi
-if grep -q ':warn:heap:' "$err"; then
-  echo "FAILED: Wine's heap checker reported the warnings above" >&2
+if grep -qE '^[0-9a-f]+:(err|warn):heap:' "$err"; then
+  echo "FAILED: Wine's heap checker reported the lines above" >&2
   [ "$rc" -eq 0 ] && rc=1
 fi
 rm -f "$out" "$err"

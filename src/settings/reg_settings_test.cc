@@ -2,7 +2,8 @@
 // of HKEY_CURRENT_USER that it deletes afterwards, with the registry seams
 // routed through fakes that forward to the real calls, count every key and
 // connection handed out until it is closed, and fail on demand where Wine will
-// not (a refused open, a remote registry, an enumeration that stops part-way).
+// not (a refused open, a remote registry, a value query that fails, an
+// enumeration that stops part-way).
 #include "settings/reg_settings.h"
 
 #include <windows.h>
@@ -33,6 +34,7 @@ LSTATUS g_open_fails = 0;     // the same for an open or a create
 std::wstring g_machine;       // what the last connect was given
 REGSAM g_rights = 0;          // what the last open or create asked for
 std::multiset<HKEY> g_open;   // handed out and not yet closed
+int g_queries = 0;            // value queries that succeed before one fails with 5
 
 LSTATUS Track(LSTATUS rc, PHKEY out) { return rc == ERROR_SUCCESS ? (g_open.insert(*out), rc) : rc; }
 LSTATUS WINAPI Connect(LPCWSTR machine, HKEY root, PHKEY out) {
@@ -55,6 +57,9 @@ LSTATUS WINAPI Create(HKEY base, LPCWSTR path, DWORD reserved, LPWSTR type, DWOR
 LSTATUS WINAPI Close(HKEY key) {
   if (auto it = g_open.find(key); it != g_open.end()) g_open.erase(it);
   return ::RegCloseKey(key);
+}
+LSTATUS WINAPI QueryFailingLater(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
+  return g_queries-- == 0 ? ERROR_ACCESS_DENIED : ::RegQueryValueExW(key, name, reserved, type, data, size);
 }
 LSTATUS WINAPI EnumStoppingAtOne(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPDWORD reserved, LPDWORD type,
                                  LPBYTE data, LPDWORD bytes) {
@@ -136,8 +141,9 @@ TEST_F(RegSettingsTest, GetAllSettingsListsTheTextValuesAndDeleteSettingRemovesA
   for (const auto& row : settings_.GetAllSettings(u"S"))
     rows.insert(std::accumulate(row.begin(), row.end(), u""s, [](auto line, auto& cell) { return line + cell + u";"; }));
   EXPECT_EQ(rows, (std::set<std::u16string>{u"one;1;", u"two;22;"}));
+  EXPECT_TRUE(settings_.DeleteSetting(u"S", u"num"));  // Wine's order of values is not the order of writing
   SeamSwap stop(seams::RegEnumValueW, &EnumStoppingAtOne);  // at the second value
-  EXPECT_LE(settings_.GetAllSettings(u"S").size(), 1u);
+  EXPECT_EQ(settings_.GetAllSettings(u"S").size(), 1u) << "the rows read before the failure";
   EXPECT_TRUE(settings_.SaveString(u"S\\child", u"v", u"1"));
   EXPECT_EQ(RaisedBy([&] { (void)settings_.DeleteSetting(u"S\\child", u"absent"); }), SystemError(2));
   EXPECT_TRUE(settings_.DeleteSetting(u"S\\child", u"v") && settings_.GetString(u"S\\child", u"v", u"-") == u"-");
@@ -177,6 +183,20 @@ TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheCo
     EXPECT_TRUE(g_open.empty()) << "a connection left open: operation " << op << ", cell " << cell;
     EXPECT_EQ(g_machine, remote ? L"\\\\far" : L"") << "the name goes as stored, and only for a remote root";
     EXPECT_EQ(g_rights, static_cast<REGSAM>(cell == 0 ? 0 : writes ? KEY_ALL_ACCESS : KEY_READ)) << op << ", " << cell;
+  }
+}
+
+// The size query failing raises its error; the read after it failing (the value
+// changed in between) gives the default. Both would read the value without them.
+TEST_F(RegSettingsTest, AFailingSizeQueryRaisesAndAFailingSecondReadGivesTheDefault) {
+  Raw(L"v", REG_BINARY, "abcd", 4);
+  SeamSwap query(seams::RegQueryValueExW, &QueryFailingLater);
+  for (int queries : {0, 1}) {
+    const Outcome want = queries == 0 ? SystemError(5) : Outcome{};
+    g_queries = queries;
+    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetString(u"S", u"v", u"d"), u"d"); }), want) << queries;
+    g_queries = queries;
+    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 3), 3); }), want) << queries;
   }
 }
 

@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
 # The About box's positions and fonts at 144 DPI. Wine takes the DPI from the
 # prefix value HKCU\Control Panel\Desktop\LogPixels when a process starts, so
-# this runs in a prefix of its own (<build>/wine-dpi) on a display of its own
-# (the main display's number plus 100 for x86, plus 200 for x64).
+# this runs in a prefix of its own (<build>/wine-dpi) on a display of its own.
 #   about_dpi.sh <x86|x64> <build dir>
 set -u
 arch=$1; build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 export WINEPREFIX="$build/wine-dpi"
 unset DISPLAY
-n=${VELKO_XVFB_DISPLAY:-:87}; n=$(( ${n#:} + 100 )); [ "$arch" = x86 ] || n=$((n + 100)); export VELKO_XVFB_DISPLAY=:$n
 . "$root/scripts/wine-env.sh"
 if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
 run() { LC_ALL=en_US.UTF-8 "$root/scripts/wine-run.sh" "$arch" "$@"; }

@@ -5,7 +5,7 @@
 # the box under that locale, its caption must be the language's text 2 (so the
 # locale's own library was loaded), in German the link's default action, read
 # through MSAA from another process, its text 45, and a screenshot labelled with the LCID goes
-# onto the contact sheet build/about-languages-<arch>.png.
+# onto the contact sheet build/about-languages-<arch>.png. The registration goes again at the end.
 #   about_languages.sh <x86|x64> <build dir>
 set -u
 arch=$1; build=$2
@@ -26,7 +26,8 @@ while IFS=$'\t' read -r lcid name language; do
   run cscript //nologo "$host" >/dev/null &
   if read -r x y w h < <(run "$build/tests/about_driver.exe" wait) && [ -n "${h:-}" ]; then
     sleep 0.1  # the painted window reaches the X server
-    import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$lcid $name.png"
+    import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$lcid $name.png" ||
+      fail "$name ($lcid): no screenshot"
   fi
   # One language's screen reader is enough: the driver's MSAA round trip costs seconds.
   action=; [ "$language" = de ] && action=action
@@ -44,7 +45,9 @@ while IFS=$'\t' read -r lcid name language; do
   wait
 done < <(awk -F'\t' '/^[0-9]/ && $2 !~ /_/ && $1 != 2074 && !seen[$3]++' "$tr/locales.tsv")
 sheet=$root/build/about-languages-$arch.png
-montage -font DejaVu-Sans -label '%t' "$shots"/*.png -tile 6x -geometry +4+4 "$sheet" && echo "contact sheet: $sheet"
+montage -font DejaVu-Sans -label '%t' "$shots"/*.png -tile 6x -geometry +4+4 "$sheet" && echo "contact sheet: $sheet" ||
+  fail "no contact sheet"
 rm -rf "$shots"
+"$root/scripts/register.sh" -u "$arch" || fail "unregistration"
 echo "about_languages ($arch): $failures failure(s)"
 [ "$failures" -eq 0 ]
