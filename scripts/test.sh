@@ -3,7 +3,7 @@
 # presets and runs each one's ctest under Wine in the private prefix build/wine,
 # with Wine's heap checker on.   Usage: bash scripts/test.sh
 # Where this kernel refuses 32-bit programs, the x86 tests run inside an emulated
-# x86-64 machine (scripts/x86-vm.sh, scripts/x86-tests.sh) beside the x64 ones.
+# x86-64 machine (scripts/x86-vm.sh, scripts/x86-guest.sh) beside the x64 ones.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -17,14 +17,9 @@ mkdir -p "$logs"
 VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
 presets=(mingw-x64 mingw-x86)
 if velko_wine32_present; then x86_way="natively, under this machine's 32-bit Wine"
-else
+else  # it boots and makes its prefix while the builds run, then waits for build/vm/io/built
   x86_way="inside the emulated x86-64 machine (QEMU), as this kernel refuses 32-bit programs"
-  # The machine boots and makes its Wine prefix while the builds run, then waits
-  # for build/vm/io/built (the name of a build that failed, or nothing).
-  velko_dialog_faces  # made here, where Python is not emulated
-  mkdir -p build/vm/io && rm -f build/vm/io/built build/vm/io/failures-*.log
-  { bash scripts/x86-vm.sh VELKO_WAIT_FOR_BUILD=1 bash scripts/x86-tests.sh; mv -f build/vm/io/failures-*.log build/mingw-x86/ 2>/dev/null
-    mv -f build/vm/io/about-languages-x86.png build/ 2>/dev/null; } >"$logs/ctest-mingw-x86.log" 2>&1 & x86_machine=$!
+  rm -f build/vm/io/built; bash scripts/x86-vm.sh --tests >"$logs/ctest-mingw-x86.log" 2>&1 & x86_machine=$!
 fi
 
 # Both builds at once: the second mostly waits for the first's compiles anyway.

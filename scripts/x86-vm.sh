@@ -2,6 +2,7 @@
 # Runs a command inside an emulated x86-64 machine whose kernel runs 32-bit
 # programs, for machines whose own kernel refuses them ("Exec format error"):
 #   x86-vm.sh --prepare          fetch what the machine boots (bootstrap calls it)
+#   x86-vm.sh --tests            run scripts/x86-guest.sh there (scripts/test.sh does)
 #   x86-vm.sh <command...>       run the command there with bash, in this checkout
 # The guest is Debian's own amd64 kernel under QEMU's software emulation (TCG),
 # with a busybox initramfs. It sees this machine's / read-only over virtio-9p,
@@ -115,7 +116,17 @@ boot() {
 }
 
 if [ "${1:-}" = --prepare ]; then prepare; exit; fi
-[ $# -gt 0 ] || { echo "usage: x86-vm.sh --prepare | <command...>" >&2; exit 2; }
+# --tests: the x86 half of scripts/test.sh, which writes build/vm/io/built (the
+# names of the builds that failed, or nothing) when the builds are done.
+if [ "${1:-}" = --tests ]; then
+  VELKO_ENV_FUNCTIONS_ONLY=1 . "$root/scripts/wine-env.sh" && velko_dialog_faces  # Python is slow in there
+  rm -f "$vm"/io/failures-*.log
+  bash "$0" VELKO_VM_KEEP_PREFIX="${VELKO_VM_KEEP_PREFIX:-}" VELKO_WAIT_FOR_BUILD=1 bash scripts/x86-guest.sh; rc=$?
+  mv -f "$vm"/io/failures-*.log "$root/build/mingw-x86/" 2>/dev/null
+  mv -f "$vm/io/about-languages-x86.png" "$root/build/" 2>/dev/null
+  exit $rc
+fi
+[ $# -gt 0 ] || { echo "usage: x86-vm.sh --prepare | --tests | <command...>" >&2; exit 2; }
 prepare || exit 125
 command -v qemu-system-x86_64 >/dev/null || { log "qemu-system-x86_64 missing (bash scripts/bootstrap.sh)"; exit 125; }
 mkdir -p "$vm/io" && initramfs || exit 125

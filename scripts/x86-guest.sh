@@ -5,7 +5,7 @@
 # overlays on it, one Wine server serves the run, and ctest runs the x86 entries one
 # at a time (9p grants every file lock, so two at once may start two servers).
 # ctest's output is this script's; the failure logs and the contact sheet go
-# back through $VELKO_VM_IO.   Usage: x86-vm.sh bash scripts/x86-tests.sh [ctest args]
+# back through $VELKO_VM_IO.   Usage: x86-vm.sh bash scripts/x86-guest.sh [ctest args]
 set -u
 t0=$(date +%s)
 export WINEPREFIX=/tmp/velko/wine VELKO_PRISTINE=/tmp/velko/wine-pristine
