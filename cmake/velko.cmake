@@ -25,6 +25,13 @@ if(NOT VELKO_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
   message(FATAL_ERROR "set SOURCE_DATE_EPOCH: ${PROJECT_SOURCE_DIR} is not a git checkout to take the commit's time from")
 endif()
 
+# Test time limits are multiplied by VELKO_TIMEOUT_FACTOR: scripts/test.sh sets 3
+# for the x86 build when it runs in the emulated machine.
+set(VELKO_TIMEOUT_FACTOR 1 CACHE STRING "multiplier of every test's time limit")
+math(EXPR VELKO_TIMEOUT_300 "300 * ${VELKO_TIMEOUT_FACTOR}")
+math(EXPR VELKO_TIMEOUT_600 "600 * ${VELKO_TIMEOUT_FACTOR}")
+math(EXPR VELKO_TIMEOUT_900 "900 * ${VELKO_TIMEOUT_FACTOR}")
+
 # velko_test(<name> SOURCES <files...> LIBS <targets...>)
 # One test executable, one ctest entry, run in Wine through
 # CMAKE_CROSSCOMPILING_EMULATOR; exit code 77 means "skipped" (for example the
@@ -36,7 +43,7 @@ function(velko_test name)
   target_precompile_headers(${name} REUSE_FROM velko_test_pch)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELKO_TEST_BIN_DIR})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
-  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT ${VELKO_TIMEOUT_900})
   velko_display_test(${name})
 endfunction()
 

@@ -33,7 +33,9 @@ if [ "${VELKO_WAIT_FOR_BUILD:-}" = 1 ]; then
   echo "x86: builds ready after $(( $(date +%s) - t0 )) s"
 fi
 wineserver -p
-ctest --preset mingw-x86 -j1 "$@"
+# The box in every language shows the same code path as in the hosts test's
+# locales; the languages' texts and layouts are checked where Wine runs natively.
+VELKO_EMULATED=1 ctest --preset mingw-x86 -j1 -E e2e_about_languages "$@"
 rc=$?
 wineserver -k
 cp build/mingw-x86/failures-*.log build/about-languages-x86.png "$VELKO_VM_IO/" 2>/dev/null

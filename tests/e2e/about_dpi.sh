@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The About box's positions and fonts at 144 DPI. Wine takes the DPI from the
 # prefix value HKCU\Control Panel\Desktop\LogPixels when a process starts, so
-# this runs in a prefix of its own (<build>/wine-dpi) on a display of its own.
+# this runs in a fresh prefix of its own (<build>/wine-dpi) on a display of its own.
 #   about_dpi.sh <x86|x64> <build dir>
 set -u
 arch=$1; build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
-export WINEPREFIX="$build/wine-dpi"
+VELKO_ENV_FUNCTIONS_ONLY=1 . "$root/scripts/wine-env.sh"
+velko_fresh_prefix "$build/wine-dpi" && export WINEPREFIX="$build/wine-dpi"
 unset DISPLAY
 . "$root/scripts/wine-env.sh"
 if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
