@@ -92,6 +92,7 @@ TEST(Lifetimes, LoadUseShowUnloadCyclesLeaveTheProcessAsTheFirstTenLeftIt) {
     after = Sample();
     for (int retry = 0; retry < 10 && !flat(); ++retry) ::Sleep(100), after = Sample();
   }
+  RecordProperty("counts", ::testing::PrintToString(before) + " before, after " + ::testing::PrintToString(after));
   EXPECT_TRUE(flat()) << "handles, free slots, GDI, USER, windows, mapped files, committed bytes: "
                       << ::testing::PrintToString(before) << " before " << round_cycles << " cycles, "
                       << ::testing::PrintToString(after) << " after";
