@@ -100,8 +100,8 @@ $rule" ] || { fail "$loc: Ctrl+C copied:"; echo "$copied"; }
   run "$build/tests/about_e2e_tests.exe" --gtest_filter='AboutBoxFont.*' --gtest_brief=1 || fail "$loc: the box's font"
 done
 loc=C.UTF-8
-[ "$(run cscript //nologo "$js")" = "$jsout" ] || fail "JScript host"
-# A second copy in another folder: its regsvr32 /u leaves this registration alone.
+# The example JScript host, after regsvr32 /u of a second copy in another folder,
+# which leaves this registration alone.
 copy="$build/tests/copy"; mkdir -p "$copy" && cp "$build/bin/VELKO.dll" "$copy/" && run regsvr32 /s /u "$(winepath -w "$copy/VELKO.dll" 2>/dev/null)"
 [ "$(run cscript //nologo "$js")" = "$jsout" ] || fail "regsvr32 /u of a second copy unregistered this one"; rm -rf "$copy"
 

@@ -2,19 +2,17 @@
 // length of a scope and puts the previous one back, whatever way the scope ends.
 #pragma once
 
+#include <utility>
+
 namespace velko::testing {
 
 template <typename Function>
-class SeamSwap {
- public:
-  SeamSwap(Function& seam, Function replacement) : seam_(seam), saved_(seam) { seam = replacement; }
-  SeamSwap(const SeamSwap&) = delete;
-  SeamSwap& operator=(const SeamSwap&) = delete;
+struct SeamSwap {
+  SeamSwap(Function& seam, Function replacement) : seam_(seam), saved_(std::exchange(seam, replacement)) {}
+  SeamSwap(const SeamSwap&) = delete;  // (assignment is deleted by the reference)
   ~SeamSwap() { seam_ = saved_; }
-
- private:
   Function& seam_;
-  Function saved_;
+  const Function saved_;
 };
 
 }  // namespace velko::testing
