@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/dialog_driver.h"
+#include "scripts/dialog_driver.h"
 #include "platform/win32/unique_handle.h"
 
 namespace {

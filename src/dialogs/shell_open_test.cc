@@ -19,7 +19,7 @@
 #include "dialogs/about_box.h"
 #include "platform/win32/seams.h"
 #include "platform/win32/unique_handle.h"
-#include "tests/support/dialog_driver.h"
+#include "scripts/dialog_driver.h"
 #include "tests/support/seam.h"
 
 namespace velko {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/win32/unique_handle.h"
-#include "tests/support/dialog_driver.h"
+#include "scripts/dialog_driver.h"
 #include "tests/support/process_probe.h"
 #include "velko_client.h"
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "tests/com/com_host.h"
-#include "tests/support/dialog_driver.h"
+#include "scripts/dialog_driver.h"
 
 namespace velko::testing {
 namespace {

@@ -16,7 +16,7 @@
 #include <tuple>
 
 #include "tests/com/com_host.h"
-#include "tests/support/dialog_driver.h"
+#include "scripts/dialog_driver.h"
 
 namespace velko::testing {
 namespace {

@@ -1,5 +1,6 @@
-// Test helpers that drive a modal dialog from outside, the way a user or an
-// automation tool would: find the window, read what it shows, press its buttons.
+// Drives a modal dialog from outside, the way a user or an automation tool
+// would: find the window, read what it shows, press its buttons. The demo's and
+// the host scripts' about_driver.exe is built on it, and so are the box tests.
 // The modal loop blocks the thread that shows the box, so the driving runs on a
 // second thread (or in a second process) and talks to the box with messages.
 #pragma once
