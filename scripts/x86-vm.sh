@@ -91,7 +91,8 @@ INIT
 boot() {
   local io=$vm/io started
   rm -f "$io/up" "$io/rc" "$io/output"
-  qemu-system-x86_64 -accel tcg,thread=multi -cpu max,smap=off -smp "$(nproc)" -m 12G \
+  # Niced: the native tests beside it wait on windows and timers, the emulated ones have long limits.
+  nice -n 10 qemu-system-x86_64 -accel tcg,thread=multi -cpu max,smap=off -smp "$(nproc)" -m 12G \
     -display none -no-reboot -monitor none -serial "file:$vm/console.log" \
     -kernel "$(echo "$vm"/kernel/boot/vmlinuz-*)" -initrd "$vm/initramfs.gz" \
     -append "console=ttyS0 quiet panic=-1 velko_io=$io velko_ramdisk=$((6 * 1024 * 1024))" \
