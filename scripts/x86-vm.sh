@@ -124,7 +124,6 @@ if [ "${1:-}" = --tests ]; then
   rm -f "$vm"/io/failures-*.log
   bash "$0" VELKO_VM_KEEP_PREFIX="${VELKO_VM_KEEP_PREFIX:-}" VELKO_WAIT_FOR_BUILD=1 bash scripts/x86-guest.sh; rc=$?
   mv -f "$vm"/io/failures-*.log "$root/build/mingw-x86/" 2>/dev/null
-  mv -f "$vm/io/about-languages-x86.png" "$root/build/" 2>/dev/null
   exit $rc
 fi
 [ $# -gt 0 ] || { echo "usage: x86-vm.sh --prepare | --tests | <command...>" >&2; exit 2; }
