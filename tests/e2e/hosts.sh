@@ -95,7 +95,7 @@ $rule" ] || { fail "$loc: Ctrl+C copied:"; echo "$copied"; }
   run "$build/tests/about_driver.exe" close >/dev/null || fail "$loc: the box did not close on OK"
   wait "$host_pid"
   out=$(tr -d '\r' <"$build/tests/about-host.out")
-  [ "$out" = "ShowAboutBox returned $(iconv -t "${codepage:-UTF-8}" <<<"$false")" ] || fail "$loc: $out"
+  [ "$out" = "ShowAboutBox returned $(iconv -f UTF-8 -t "${codepage:-UTF-8}" <<<"$false")" ] || fail "$loc: $out"
   # The real box's face and size, and its character set, which Ctrl+C does not copy.
   run "$build/tests/about_e2e_tests.exe" --gtest_filter='AboutBoxFont.*' --gtest_brief=1 || fail "$loc: the box's font"
 done
