@@ -68,9 +68,13 @@ keys=('CLSID\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' VELKO.CProductInfo 'TypeLib
 classes() { for v in 32 64; do reg64 export 'HKLM\Software\Classes' 'C:\c.reg' /y /reg:$v && cat "$WINEPREFIX/drive_c/c.reg"; done; }
 key() { reg64 export "HKCR\\$1" 'C:\k.reg' /y "/reg:$2" >/dev/null && iconv -f UTF-16 -t UTF-8 "$WINEPREFIX/drive_c/k.reg" || echo "missing: $1"; }
 # The registration of architecture $1 as its registry view shows it; a 64-bit one
-# also writes the interface where 32-bit clients look.
-export_keys() { local k v=64; [ "$1" = x86 ] && v=32
-  for k in "${keys[@]}"; do key "$k" $v; done; [ "$1" = x86 ] || key "${keys[3]}" 32; }
+# also writes the interface where 32-bit clients look. Windows keeps one ProgID key
+# for both views; Wine puts an x86 one in its 32-bit view when a 64-bit program
+# writes it, in the 64-bit one when a 32-bit program does, and 32-bit clients find either.
+export_keys() { local k v=64 out; [ "$1" = x86 ] && v=32
+  for k in "${keys[@]}"; do out=$(key "$k" $v)
+    [ "$k$v:${out:0:8}" = "${keys[1]}32:missing:" ] && out=$(key "$k" 64); echo "$out"; done
+  [ "$1" = x86 ] || key "${keys[3]}" 32; }
 
 # What regsvr32 writes, with the build's bin folder where the installer puts the files.
 programs='Program Files'; [ "$arch" = x86 ] && programs='Program Files (x86)'
