@@ -16,7 +16,10 @@ BOOL CALLBACK AllocateSlot(INIT_ONCE*, void*, void**) {
 }  // namespace
 
 ThreadState::ThreadState() = default;
-ThreadState::~ThreadState() = default;
+// Only a thread's detach destroys its state, under the loader lock and perhaps
+// after the host left the apartment (CoUninitialize): a proxy, or a picture whose
+// DLL is gone, would be called there, so an icon still held is left.
+ThreadState::~ThreadState() { (void)product_icon.detach(); }
 
 ThreadState& CurrentThreadState() {
   if (!::InitOnceExecuteOnce(&g_slot_once, AllocateSlot, nullptr, nullptr)) throw std::bad_alloc();
@@ -29,11 +32,7 @@ ThreadState& CurrentThreadState() {
 void OnThreadDetach() noexcept {
   if (g_slot == TLS_OUT_OF_INDEXES) return;
   auto* state = static_cast<ThreadState*>(::TlsGetValue(g_slot));
-  if (!state) return;
   ::TlsSetValue(g_slot, nullptr);
-  // By now the host may have left the apartment (CoUninitialize): a proxy, or a
-  // picture whose DLL is gone, would be called under the loader lock.
-  (void)state->product_icon.detach();
   delete state;
 }
 

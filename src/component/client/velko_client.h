@@ -32,11 +32,9 @@ class Bstr {
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;
   Bstr(Bstr&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
+  // What was held goes with `other` (self-assignment keeps it).
   Bstr& operator=(Bstr&& other) noexcept {
-    if (this != &other) {
-      ::SysFreeString(value_);
-      value_ = std::exchange(other.value_, nullptr);
-    }
+    std::swap(value_, other.value_);
     return *this;
   }
   ~Bstr() { ::SysFreeString(value_); }
