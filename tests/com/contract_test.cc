@@ -75,6 +75,17 @@ TEST(Contract, DllInstallTakesTheMachineWithoutACommandLineAndTheUserWithUser) {
     EXPECT_EQ((std::pair{CallExport("DllInstall", TRUE, line), registered()}), std::pair(hr, std::wstring(where))) << line;
     EXPECT_EQ((std::pair{CallExport("DllInstall", FALSE, line), registered()}), std::pair(hr, std::wstring(L"--"))) << line;
   }
+  // A re-registration that a refused write ends keeps the earlier one (a volatile
+  // key takes no lasting subkey: the one write that fails).
+  const wchar_t interface_key[] = L"Software\\Classes\\Interface\\{024F49E9-03E8-4963-8DD4-3F4123E16E72}";
+  UniqueHKey volatile_key;
+  EXPECT_EQ(CallExport("DllInstall", TRUE, L"user"), S_OK);
+  ::RegDeleteTreeW(hives[1].get(), interface_key);
+  ::RegCreateKeyExW(hives[1].get(), interface_key, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                    volatile_key.put(), nullptr);
+  EXPECT_EQ((std::pair{CallExport("DllInstall", TRUE, L"user"), registered()}),
+            std::pair(HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE), std::wstring(L"-+")));
+  volatile_key.reset();
   ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr), ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
   ::RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str());
 }

@@ -135,35 +135,5 @@ TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheThreadsLastObjec
   EXPECT_EQ(Refs(picture.get()), base) << "dropped by a new object";
 }
 
-// Per-user registration in a private key that stands for HKEY_CURRENT_USER: a
-// re-registration that a refused write ends keeps the earlier one. (That the
-// removal of a second copy leaves this one is the hosts script's.)
-TEST_F(ProductInfo, RegistrationRemovesOnlyWhatItCreatedAndWhatNamesItsOwnFile) {
-  const std::wstring root = L"Software\\VELKO tests " + std::to_wstring(::GetCurrentProcessId());
-  const wchar_t interface_key[] = L"Software\\Classes\\Interface\\{024F49E9-03E8-4963-8DD4-3F4123E16E72}";
-  const wchar_t server_key[] = L"Software\\Classes\\CLSID\\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}\\InprocServer32";
-  const auto server = [&] {
-    wchar_t path[1024] = {};
-    DWORD bytes = sizeof path;
-    ::RegGetValueW(HKEY_CURRENT_USER, server_key, nullptr, RRF_RT_REG_SZ, nullptr, path, &bytes);
-    return std::wstring(path);
-  };
-  UniqueHKey user, volatile_key;
-  ::RegCreateKeyExW(HKEY_CURRENT_USER, root.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, user.put(), nullptr);
-  ASSERT_EQ(::RegOverridePredefKey(HKEY_CURRENT_USER, user.get()), 0);
-  const std::wstring first = ProductFolder() + L"\\VELKO.dll";
-  EXPECT_EQ(CallExport("DllInstall", TRUE, L"user"), S_OK);
-  ::RegDeleteTreeW(HKEY_CURRENT_USER, interface_key);
-  // A volatile key takes no lasting subkey: the one write that fails.
-  ::RegCreateKeyExW(HKEY_CURRENT_USER, interface_key, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                    volatile_key.put(), nullptr);
-  EXPECT_EQ(CallExport("DllInstall", TRUE, L"user"), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
-  EXPECT_EQ(server(), first) << "the earlier registration went with the failed one";
-  volatile_key.reset(), ::RegDeleteTreeW(HKEY_CURRENT_USER, interface_key);
-  EXPECT_EQ(CallExport("DllInstall", FALSE, L"user"), S_OK);
-  ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-  ::RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str()), ::RegDeleteKeyW(HKEY_CURRENT_USER, root.c_str());
-}
-
 }  // namespace
 }  // namespace velko::testing
