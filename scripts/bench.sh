@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark table for both architectures under Wine:
-#   bash scripts/bench.sh [row filter]
+#   bash scripts/bench.sh [row filter]     (VELKO_BENCH_ARCHS=x86: one architecture)
 # Each row is our operation against its yardstick, measured in the same run.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,7 +13,7 @@ wanted() { case "$1" in *"${filter}"*) return 0 ;; esac; return 1; }
 filter=${1:-}
 wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
 trap 'wineserver -k; velko_end_session' EXIT  # the server and display this started
-for arch in x86 x64; do
+for arch in ${VELKO_BENCH_ARCHS:-x86 x64}; do
   if [ "$arch" = x86 ] && ! velko_wine32_present; then
     echo "== x86: skipped, 32-bit programs cannot run here"
     continue
