@@ -2,7 +2,6 @@
 
 #include <oleauto.h>
 
-#include <atomic>
 #include <cstring>
 
 #include "component/velko_h.h"
@@ -31,11 +30,10 @@ class UseHolderObject final : public IUnknown {
 };
 UseHolderObject g_use_holder;
 
-// Loaded once under the lock, then read without it, and never dropped: an object
-// made on another thread may read it the moment the unload check has found
-// nothing in use, and a pinned DLL gains nothing by letting it go.
-SRWLOCK g_type_info_lock = SRWLOCK_INIT;
-std::atomic<ITypeInfo*> g_type_info{nullptr};
+// Loaded once (a failed load is tried again by the next caller) and never
+// dropped: an object made on another thread may read it the moment the unload
+// check has found nothing in use, and a pinned DLL gains nothing by letting it go.
+INIT_ONCE g_type_info_once = INIT_ONCE_STATIC_INIT;
 
 // What the type library says of each member, for checks and shortcuts that
 // DispInvoke does not make: [id][0] for gets and methods, [id][1] for puts.
@@ -88,6 +86,20 @@ void ReadMembers(ITypeInfo* dispatch_view) {
   }
 }
 
+// InitOnceExecuteOnce's callback: the type information in *info, or FALSE with
+// the failure in *hr.
+BOOL CALLBACK LoadTypeInfo(INIT_ONCE*, void* hr, void** info) {
+  HRESULT& result = *static_cast<HRESULT*>(hr);
+  ComPtr<ITypeLib> lib;
+  ITypeInfo* loaded = nullptr;
+  result = ::LoadTypeLibEx(AsWide(FileName()), REGKIND_NONE, lib.put());
+  if (SUCCEEDED(result)) result = lib->GetTypeInfoOfGuid(IID__CProductInfo, &loaded);
+  if (FAILED(result)) return FALSE;
+  ReadMembers(loaded);
+  *info = loaded;
+  return TRUE;
+}
+
 }  // namespace
 
 void SetInstance(HINSTANCE instance) noexcept { g_instance = instance; }
@@ -110,20 +122,8 @@ void Pin() noexcept {
 
 ITypeInfo* ProductInfoTypeInfo(HRESULT* hr) noexcept {
   *hr = S_OK;
-  if (ITypeInfo* info = g_type_info.load(std::memory_order_acquire)) return info;
-  ::AcquireSRWLockExclusive(&g_type_info_lock);
-  ITypeInfo* info = g_type_info.load(std::memory_order_relaxed);
-  if (!info) {
-    ComPtr<ITypeLib> lib;
-    *hr = ::LoadTypeLibEx(AsWide(FileName()), REGKIND_NONE, lib.put());
-    if (SUCCEEDED(*hr)) *hr = lib->GetTypeInfoOfGuid(IID__CProductInfo, &info);
-    if (SUCCEEDED(*hr)) {
-      ReadMembers(info);
-      g_type_info.store(info, std::memory_order_release);
-    }
-  }
-  ::ReleaseSRWLockExclusive(&g_type_info_lock);
-  return info;
+  void* info = nullptr;
+  return ::InitOnceExecuteOnce(&g_type_info_once, LoadTypeInfo, hr, &info) ? static_cast<ITypeInfo*>(info) : nullptr;
 }
 
 int ArgumentCount(DISPID id, WORD flags) noexcept {

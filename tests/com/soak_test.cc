@@ -57,11 +57,12 @@ void CALLBACK CloseTheBox(HWND, UINT, UINT_PTR, DWORD) { ::EnumThreadWindows(::G
 // released (a leak of one small block an object outgrows the heap's slack), a box with a link shown and closed by a timer of its own thread as
 // soon as it is up, and the DLL freed once it says it can go.
 void Cycle() {
+  Bstr eula;  // put() frees the text the previous object gave
   for (int i = 0; i < 200; ++i) {
     auto object = Create();
     object->put_EULAPath(Bstr(L"Soak product"));
     object->AddURL(Bstr(L"https://first.example"), Bstr(L"First"));
-    object->get_EULAPath(Bstr().put());  // the temporary frees what comes back
+    object->get_EULAPath(eula.put());
     if (i < 199) continue;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 1, CloseTheBox);
     VARIANT_BOOL result;
