@@ -71,9 +71,8 @@ key() { reg64 export "HKCR\\$1" 'C:\k.reg' /y "/reg:$2" >/dev/null && iconv -f U
 # also writes the interface where 32-bit clients look. Windows keeps one ProgID key
 # for both views; Wine puts an x86 one in its 32-bit view when a 64-bit program
 # writes it, in the 64-bit one when a 32-bit program does, and 32-bit clients find either.
-export_keys() { local k v=64 out; [ "$1" = x86 ] && v=32
-  for k in "${keys[@]}"; do out=$(key "$k" "$([ "$k" = "${keys[1]}" ] && echo 64 || echo $v)")
-    [ "$k$v:${out:0:8}" = "${keys[1]}32:missing:" ] && out=$(key "$k" 32); echo "$out"; done
+export_keys() { local k v=64; [ "$1" = x86 ] && v=32
+  for k in "${keys[@]}"; do { [ "$k" = "${keys[1]}" ] && key "$k" 64 | grep -v '^missing'; } || key "$k" $v; done
   [ "$1" = x86 ] || key "${keys[3]}" 32; }
 
 # What regsvr32 writes, with the build's bin folder where the installer puts the files.
