@@ -86,7 +86,6 @@ const char* const kNames[] = {"lblProductName", "lblCopyright", "cmdOK", "cmdVis
 
 int Copy(HWND box) {
   const std::wstring text = CopyWithCtrlC(box);
-  ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0), ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
   std::printf("%s", Utf8(text).c_str());
   return text.empty() ? 1 : 0;
 }

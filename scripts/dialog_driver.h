@@ -145,7 +145,7 @@ inline std::wstring TakeClipboardText() {
 // (empty when it copied nothing). The keys are left down. Only a change of the
 // clipboard tells that the box copied: what it held before may be the same
 // kind of text. Wine may lose keys pressed while the foreground settles: they
-// are pressed again then.
+// are pressed again then. The keys are let go before it returns.
 inline std::wstring CopyWithCtrlC(HWND box) {
   TakeClipboardText();
   const DWORD before = ::GetClipboardSequenceNumber();
@@ -156,6 +156,7 @@ inline std::wstring CopyWithCtrlC(HWND box) {
     ::keybd_event(VK_CONTROL, 0, 0, 0), ::keybd_event('C', 0, 0, 0);
     WaitUntil([&] { return ::GetClipboardSequenceNumber() != before && !(text = TakeClipboardText()).empty(); }, 5000);
   }
+  ::keybd_event('C', 0, KEYEVENTF_KEYUP, 0), ::keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
   return text;
 }
 
