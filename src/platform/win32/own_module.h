@@ -17,17 +17,12 @@ inline HMODULE OwnModule() {
   return module;
 }
 
-// The full path of `module`'s file, however long; empty when it cannot be had.
+// The full path of `module`'s file, however long (the system's paths end at
+// 32,767 characters, so one buffer holds any); empty when it cannot be had.
 inline std::u16string ModulePath(HMODULE module) {
-  std::u16string path(MAX_PATH, u'\0');
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(module, AsWide(path.data()), static_cast<DWORD>(path.size()));
-    if (n < path.size()) {  // 0 too: nothing to be had
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);  // cut at the buffer's end: try a larger one
-  }
+  std::u16string path(32768, u'\0');
+  path.resize(::GetModuleFileNameW(module, AsWide(path.data()), static_cast<DWORD>(path.size())));
+  return path;
 }
 
 // The full path of OwnModule's file; empty when it cannot be had.
