@@ -46,7 +46,6 @@ TEST(LangSupport, AMissingOrFolderLocaleFileFallsBackToEnglishAndNoLibraryGivesE
     LangSupport lang;
     lang.LoadLangLibrary(base);
     EXPECT_EQ(lang.GetLangString(1), text) << static_cast<const void*>(base);
-    EXPECT_EQ(lang.hLangLib() != nullptr, *text != u'\0');
     lang.FreeLangLibrary();
   }
 }

@@ -51,6 +51,12 @@ TEST(GetErrorText, NetworkCodesAskTheSystemsNetworkTableFirstAndTextsBecomeOneLi
   EXPECT_EQ(GetErrorText(0x3FFFFFF), u"") << "a code without a message";
 }
 
+TEST(AddLongPathPrefix, PutsThePrefixBeforeDrivesAndUncPathsOnceAndEndsInABackslash) {
+  const std::pair<const char16_t*, const char16_t*> cases[] = {
+      {u"C:\\a", u"\\\\?\\C:\\a\\"}, {u"\\\\srv\\s\\", u"\\\\?\\UNC\\srv\\s\\"}, {u"x\\\\?\\y", u"x\\\\?\\y\\"}};
+  for (const auto& [path, want] : cases) EXPECT_EQ(AddLongPathPrefix(path), want) << static_cast<const void*>(path);
+}
+
 class IniFiles : public ::testing::Test {
  protected:
   void TearDown() override { fs::remove_all(folder_); }

@@ -85,7 +85,6 @@ TEST(Contract, DllInstallTakesTheMachineWithoutACommandLineAndTheUserWithUser) {
                     volatile_key.put(), nullptr);
   EXPECT_EQ((std::pair{CallExport("DllInstall", TRUE, L"user"), registered()}),
             std::pair(HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE), std::wstring(L"-+")));
-  volatile_key.reset();
   ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr), ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
   ::RegDeleteTreeW(HKEY_CURRENT_USER, root.c_str());
 }

@@ -30,8 +30,7 @@ while IFS=$'\t' read -r lcid name language; do
     sleep 0.1  # the painted window reaches the X server
     import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$lcid $name.png" ||
       fail "$name ($lcid): no screenshot"
-  else fail "$name ($lcid): no box came; running: $(pgrep -af 'cscript|about_driver|wineserver|explorer' | paste -sd,)"
-  fi
+  else fail "$name ($lcid): no box came; running: $(pgrep -af 'cscript|about_driver|wineserver|explorer' | paste -sd,)"; fi
   # One language's screen reader is enough: the driver's MSAA round trip costs seconds.
   action=; [ "$language" = de ] && action=action
   shown=$(run "$build/tests/about_driver.exe" close $action | tr -d '\r')
