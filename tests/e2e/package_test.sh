@@ -125,9 +125,9 @@ host() { [ "$1" = x86 ] && ! velko_wine32_present ||
 [ "${VELKO_EMULATED:-}" != 1 ] || other=
 if [ -n "$other" ]; then
 omsi /i && theirs=$(export_keys $other) && run msiexec /i "$msi" /qn && omsi /x || fail "installing beside the $other package"
-mine=$(export_keys $arch); [ "$mine" = "$reference" ] && host $arch || fail "removing the $other package changed this one's registration"
+mine=$(export_keys $arch); [ "$mine" = "$reference" ] && host $arch || fail "removing the $other package changed this one's registration: $(diff <(echo "$reference") <(echo "$mine") | paste -sd' ')"
 omsi /i && run msiexec /x "$msi" /qn || fail "removing this package beside the $other one"
-after=$(export_keys $other); [ "$after" = "$theirs" ] && host $other || fail "removing this package changed the $other one's registration"
+after=$(export_keys $other); [ "$after" = "$theirs" ] && host $other || fail "removing this package changed the $other one's registration: $(diff <(echo "$theirs") <(echo "$after") | paste -sd' ')"
 fi
 wineserver -k
 [ "$failures" -eq 0 ] && rm -rf "$WINEPREFIX" "$build/regsvr32-prefix"
