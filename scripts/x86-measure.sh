@@ -15,5 +15,4 @@ t0=$(date +%s)
 VELKO_CYCLES=${VELKO_CYCLES:-2010} scripts/wine-run.sh x86 build/mingw-x86/tests/soak_tests.exe \
   --gtest_filter='Lifetimes.Load*' --gtest_output="xml:$(winepath -w "$VELKO_VM_IO/soak.xml")" | tail -n 3
 echo "lifetimes: $(( $(date +%s) - t0 )) s; $(grep -o 'counts" value="[^"]*"' "$VELKO_VM_IO/soak.xml")"
-VELKO_BENCH_ARCHS=x86 VELKO_FRESH_RUNS=${VELKO_FRESH_RUNS:-5} bash scripts/bench.sh
-wineserver -k
+VELKO_BENCH_ARCHS=x86 VELKO_FRESH_RUNS=${VELKO_FRESH_RUNS:-5} bash scripts/bench.sh  # which ends the Wine server
