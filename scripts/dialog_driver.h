@@ -142,7 +142,7 @@ inline std::wstring TakeClipboardText() {
 }
 
 // Ctrl+C pressed in `box`, and the text it copied, taken from the clipboard
-// (empty when it copied nothing). The keys are left down. Only a change of the
+// (empty when it copied nothing). Only a change of the
 // clipboard tells that the box copied: what it held before may be the same
 // kind of text. Wine may lose keys pressed while the foreground settles: they
 // are pressed again then. The keys are let go before it returns.

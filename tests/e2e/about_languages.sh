@@ -14,7 +14,10 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
 failures=0
 fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"$build/failures-about_languages.log"; failures=$((failures + 1)); }
-run() { env LC_ALL="$posix" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
+# Each program ends within 150 s: a host whose box never came (the driver gives up
+# after a minute each time) is ended, so that the failure is reported rather than
+# run into the time limit.
+run() { env LC_ALL="$posix" timeout 150 "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
 "$root/scripts/register.sh" "$arch" || { echo "FAIL: registration"; exit 1; }
 tr=$root/src/localization/translations
 shots=$(mktemp -d)
@@ -23,9 +26,7 @@ while IFS=$'\t' read -r lcid name language; do
   IFS=- read -r lang script region <<<"$name"
   [ -n "$region" ] || { region=$script; script=; }
   posix=${lang}_$region.UTF-8${script:+@latin}  # sr-Latn-RS is sr_RS.UTF-8@latin
-  # A host whose box never came (the driver gives up after a minute each time) is
-  # ended, so that the failure is reported rather than run into the time limit.
-  env LC_ALL="$posix" timeout 150 "$root/scripts/wine-run.sh" "$arch" cscript //nologo "$host" >/dev/null 2>&1 &
+  run cscript //nologo "$host" >/dev/null &
   if read -r x y w h < <(run "$build/tests/about_driver.exe" wait) && [ -n "${h:-}" ]; then
     sleep 0.1  # the painted window reaches the X server
     import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$lcid $name.png" ||

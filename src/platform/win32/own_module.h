@@ -17,11 +17,14 @@ inline HMODULE OwnModule() {
   return module;
 }
 
-// The full path of `module`'s file, however long (the system's paths end at
-// 32,767 characters, so one buffer holds any); empty when it cannot be had.
+// The full path of `module`'s file, however long; empty when it cannot be had.
+// A path cut at MAX_PATH is read again into a buffer of the system's longest
+// path (32,767 characters), so the usual path costs one small buffer.
 inline std::u16string ModulePath(HMODULE module) {
-  std::u16string path(32768, u'\0');
-  path.resize(::GetModuleFileNameW(module, AsWide(path.data()), static_cast<DWORD>(path.size())));
+  std::u16string path(MAX_PATH, u'\0');
+  DWORD n = ::GetModuleFileNameW(module, AsWide(path.data()), MAX_PATH);
+  if (n == MAX_PATH) path.resize(32768), n = ::GetModuleFileNameW(module, AsWide(path.data()), 32768);
+  path.resize(n);
   return path;
 }
 
