@@ -14,10 +14,10 @@ fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"${bin%/bin}/failures-lib
 tr=$root/src/localization/translations
 listed=$(grep -E '^[0-9]' "$tr/locales.tsv")
 # The list is what its generator writes from the language files and the system's
-# locale table (one table for both architectures).
-t=$(mktemp -d) && cp "$tr"/*.po "$t"
-[ "$arch" = x86 ] || (cd "$t" && "$root/scripts/wine-run.sh" x64 "$2/src/localization/list_locales.exe" &&
-  cmp -s locales.tsv "$tr/locales.tsv") || fail "list_locales.exe does not write the committed locales.tsv"
+# locale table (one table for both architectures); it fails where it cannot write.
+t=$(mktemp -d) && cp "$tr"/*.po "$t" && list=("$root/scripts/wine-run.sh" x64 "$2/src/localization/list_locales.exe")
+[ "$arch" = x86 ] || (cd "$t" && "${list[@]}" && cmp -s locales.tsv "$tr/locales.tsv" && rm locales.tsv && mkdir locales.tsv &&
+  ! "${list[@]}" >/dev/null 2>&1) || fail "list_locales.exe does not write the committed locales.tsv, or fails silently"
 rm -rf "$t"
 [ "$(cut -f1 <<<"$listed" | sort -n)" = "$(ls "$bin" | sed -n 's/^VELKORes\([0-9]*\)\.DLL$/\1/p' | sort -n)" ] ||
   fail "the VELKORes<LCID>.DLL files in bin are not the locales of locales.tsv"
