@@ -25,8 +25,9 @@ if(NOT VELKO_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
   message(FATAL_ERROR "set SOURCE_DATE_EPOCH: ${PROJECT_SOURCE_DIR} is not a git checkout to take the commit's time from")
 endif()
 
-# Test time limits are multiplied by VELKO_TIMEOUT_FACTOR: scripts/test.sh sets 3
-# for the x86 build when it runs in the emulated machine.
+# Test time limits are multiplied by VELKO_TIMEOUT_FACTOR: scripts/test.sh sets it
+# for the x86 build when it runs in the emulated machine. Every entry gets the
+# factor as VELKO_TIME_FACTOR, and scales each of its own waits by it.
 set(VELKO_TIMEOUT_FACTOR 1 CACHE STRING "multiplier of every test's time limit")
 math(EXPR VELKO_TIMEOUT_300 "300 * ${VELKO_TIMEOUT_FACTOR}")
 math(EXPR VELKO_TIMEOUT_600 "600 * ${VELKO_TIMEOUT_FACTOR}")
@@ -44,14 +45,15 @@ function(velko_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELKO_TEST_BIN_DIR})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT ${VELKO_TIMEOUT_900})
-  velko_display_test(${name})
+  velko_test_properties(${name})
 endfunction()
 
-# The tests that show windows hold the display while they run, one at a time
-# (velko_hold_display in scripts/wine-env.sh, which also keeps the other
-# preset's ctest out); ctest -j runs the other tests beside them.
+# The time factor, for every entry. The tests that show windows hold the display
+# while they run, one at a time (velko_hold_display in scripts/wine-env.sh, which
+# also keeps the other preset's ctest out); ctest -j runs the other tests beside them.
 set(VELKO_DISPLAY_TESTS dialogs_tests soak_tests about_e2e_tests e2e_hosts e2e_about_languages)
-function(velko_display_test name)
+function(velko_test_properties name)
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT VELKO_TIME_FACTOR=${VELKO_TIMEOUT_FACTOR})
   if(name IN_LIST VELKO_DISPLAY_TESTS)
     set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT VELKO_HOLD_DISPLAY=1)
     set_property(TEST ${name} PROPERTY RESOURCE_LOCK display)

@@ -13,7 +13,9 @@
 //                        it>"), presses OK and waits for the box to go
 //
 // Exit code 0 when the box was found (and, for copy, the clipboard got a text;
-// for close, the box went away on OK), else 1.
+// for close, the box went away on OK), else 1. A box that stays after OK has
+// its process ended, so that its host does not wait on it. Every wait is
+// bounded, and scaled by VELKO_TIME_FACTOR.
 // Texts go out as UTF-8; the caller compares them, since arguments in another
 // script than the locale's would not survive the trip into this program.
 #include <windows.h>
@@ -79,6 +81,17 @@ int Wait(HWND box) {
   return 0;
 }
 
+// Ends the process that shows `box`, so that a host whose box a failing check
+// could not close does not wait for it until the test's time limit.
+void EndHost(HWND box) {
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(box, &pid);
+  if (velko::UniqueHandle host{::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)}) {
+    ::TerminateProcess(host.get(), 1);
+    ::WaitForSingleObject(host.get(), 10000 * TimeFactor());
+  }
+}
+
 // The command's argument, if any.
 std::wstring g_argument;
 
@@ -122,6 +135,7 @@ int Close(HWND box) {
   ::SendMessageW(c[2], BM_CLICK, 0, 0);
   if (WaitUntil([&] { return !::IsWindow(box); })) return 0;
   std::printf("the box did not close on OK\n");
+  EndHost(box);
   return 1;
 }
 

@@ -2,24 +2,63 @@
 # Runs every test: installs what is missing, builds the mingw-x64 and mingw-x86
 # presets and runs each one's ctest under Wine in the private prefix build/wine,
 # with Wine's heap checker on.   Usage: bash scripts/test.sh
-# Where this kernel refuses 32-bit programs, the x86 tests run inside an emulated
-# x86-64 machine (scripts/x86-vm.sh, scripts/x86-guest.sh) beside the x64 ones.
+# Where this kernel refuses 32-bit programs (or with VELKO_WINE32=0), the x86
+# tests run inside an emulated x86-64 machine (scripts/x86-vm.sh,
+# scripts/x86-guest.sh) beside the x64 ones.
+# It ends every process it started (Wine servers, X displays, the emulated
+# machine), also when it is stopped with Ctrl+C or killed.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-logs=build/logs
+logs=$root/build/logs
 t0=$(date +%s)
+
+# Every process of this run carries the run's mark in its environment, also the
+# ones that leave their parent (Wine servers, Xvfb), so that the run can end them all.
+export VELKO_RUN="$$.$t0"
+end_run() {
+  trap - INT TERM EXIT
+  local pids p signal
+  for signal in TERM KILL; do
+    pids=()
+    for p in /proc/[0-9]*; do
+      p=${p#/proc/}
+      [ "$p" != $$ ] && [ "$p" != "$BASHPID" ] && grep -qzx "VELKO_RUN=$VELKO_RUN" "/proc/$p/environ" 2>/dev/null && pids+=("$p")
+    done
+    [ ${#pids[@]} -gt 0 ] || return 0
+    kill -"$signal" "${pids[@]}" 2>/dev/null
+    for _ in $(seq 1 50); do kill -0 "${pids[@]}" 2>/dev/null || return 0; sleep 0.1; done
+  done
+}
+trap 'echo "test: stopped; ending what the run started"; end_run; exit 130' INT
+trap 'end_run; exit 143' TERM
+trap end_run EXIT
 
 bash scripts/bootstrap.sh || { echo "test: bootstrap failed"; exit 1; }
 mkdir -p "$logs"
+rm -f "$root"/build/mingw-*/junit.xml
 # The prefixes (the shared one, and the pristine one the package tests copy) are made while the builds run.
 (. scripts/wine-env.sh && WINEPREFIX=$velko_pristine velko_prefix) >"$logs/prefixes.log" 2>&1 & prefixes=$!
 VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
 presets=(mingw-x64 mingw-x86)
+x86_factor=1
 if velko_wine32_present; then x86_way="natively, under this machine's 32-bit Wine"
 else  # it boots and makes its prefix while the builds run, then waits for build/vm/io/built
   x86_way="inside the emulated x86-64 machine (QEMU), as this kernel refuses 32-bit programs"
-  rm -f build/vm/io/built; bash scripts/x86-vm.sh --tests >"$logs/ctest-mingw-x86.log" 2>&1 & x86_machine=$!
+  x86_factor=4  # a Wine process starts in seconds there, and runs 6-7 times slower
+  rm -f build/vm/io/built
+  # First, cheaply, that the machine sees a checkout wherever it lives: here
+  # through a folder under /tmp, with a space in its name, that links to this one.
+  (
+    link=$(mktemp -d /tmp/velko-checkout.XXXXXX) && ln -s "$root" "$link/the checkout" &&
+      VELKO_TIME_FACTOR=$x86_factor bash "$link/the checkout/scripts/x86-vm.sh" "$(printf \
+        'test "$(pwd)" = %q && test -f scripts/x86-vm.sh && echo seen >"$VELKO_VM_IO/checkout"' "$link/the checkout")" &&
+      grep -qx seen build/vm/io/checkout
+    rc=$?; rm -rf "$link" build/vm/io/checkout
+    [ $rc -eq 0 ] && echo "x86: the emulated machine sees a checkout under /tmp" ||
+      echo "x86: FAILED: the emulated machine does not see a checkout under /tmp, behind a link, with a space in its path"
+    [ $rc -eq 0 ] && VELKO_TIME_FACTOR=$x86_factor bash scripts/x86-vm.sh --tests
+  ) >"$logs/ctest-mingw-x86.log" 2>&1 & x86_machine=$!
 fi
 
 # Both builds at once: the second mostly waits for the first's compiles anyway.
@@ -28,8 +67,8 @@ build() {
   cmake --preset "$p" -DVELKO_WERROR=ON "$@" >"$logs/configure-$p.log" 2>&1 &&
     cmake --build --preset "$p" >"$logs/build-$p.log" 2>&1
 }
-build mingw-x64 & x64_build=$!
-build mingw-x86 -DVELKO_TIMEOUT_FACTOR="$([ -n "${x86_machine:-}" ] && echo 3 || echo 1)" & x86_build=$!  # emulation is slow
+build mingw-x64 -DVELKO_TIMEOUT_FACTOR=1 & x64_build=$!
+build mingw-x86 -DVELKO_TIMEOUT_FACTOR=$x86_factor & x86_build=$!
 build_failed=()
 wait "$x64_build" || build_failed+=(mingw-x64)
 wait "$x86_build" || build_failed+=(mingw-x86)
@@ -44,24 +83,34 @@ wait "$prefixes"; . scripts/wine-env.sh
 # One Wine server for the whole run: each cold start costs seconds. Both presets'
 # tests run at once, and ctest -j runs each one's side by side, but for those that
 # show windows, which take the display in turn (velko_hold_display).
-wineserver -p </dev/null >/dev/null 2>&1
-passed=0; failed=${#build_failed[@]}; skipped=0; ran=()
+velko_server
+ran=()
 for p in "${presets[@]}"; do
   [[ " ${build_failed[*]} " == *" $p "* ]] && continue
   ran+=("$p")
   [ "$p" = mingw-x86 ] && [ -n "${x86_machine:-}" ] && continue  # under way in the emulated machine
-  ctest --preset "$p" -j4 >"$logs/ctest-$p.log" 2>&1 &
+  ctest --preset "$p" -j4 --output-junit "$root/build/$p/junit.xml" >"$logs/ctest-$p.log" 2>&1 &
 done
 wait
+failed=${#build_failed[@]}; passed=0; skipped=0
 for p in "${ran[@]}"; do
   echo "== test $p"; [ "$p" = mingw-x86 ] && echo "x86 ran $x86_way"
-  grep -E "Test +#|tests passed|SKIPPED|FAIL" "$logs/ctest-$p.log"
-  grep -qE "Test +#[0-9]+: " "$logs/ctest-$p.log" || { echo "no test of $p ran; its log ends:"; tail -n 15 "$logs/ctest-$p.log"; failed=$((failed + 1)); }
-  passed=$((passed + $(grep -cE "Test +#[0-9]+: .* Passed" "$logs/ctest-$p.log")))
-  skipped=$((skipped + $(grep -cE "Test +#[0-9]+: .*\*\*\*Skipped" "$logs/ctest-$p.log")))
-  failed=$((failed + $(grep -cE "Test +#[0-9]+: .*\*\*\*(Failed|Timeout|Exception|Not Run)" "$logs/ctest-$p.log")))
+  grep -E "^x86: |Test +#|tests passed|FAIL" "$logs/ctest-$p.log"
+  # ctest's own record of each entry: passed, failed (a time limit too), or skipped (exit code 77).
+  counts=$(python3 - "build/$p/junit.xml" <<'EOF'
+import sys, xml.etree.ElementTree as ET
+try: cases = list(ET.parse(sys.argv[1]).getroot().iter("testcase"))
+except (OSError, ET.ParseError): cases = []
+skipped = [c for c in cases if (s := c.find("skipped")) is not None and s.get("message", "").startswith("SKIP_RETURN_CODE")]
+passed = [c for c in cases if c.get("status") == "run"]
+print(len(passed), len(cases) - len(passed) - len(skipped), len(skipped), len(cases))
+EOF
+)
+  read -r p_passed p_failed p_skipped p_all <<<"$counts"
+  [ "$p_all" -gt 0 ] || { echo "no test of $p ran; its log ends:"; tail -n 15 "$logs/ctest-$p.log"; p_failed=1; }
+  grep -q "^x86: FAILED" "$logs/ctest-$p.log" && p_failed=$((p_failed + 1))
+  passed=$((passed + p_passed)); failed=$((failed + p_failed)); skipped=$((skipped + p_skipped))
 done
-wineserver -k >/dev/null 2>&1
 
 echo "== $(( $(date +%s) - t0 )) s in all"
 echo "total: $passed passed, $failed failed, $skipped skipped"

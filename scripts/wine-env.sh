@@ -44,6 +44,18 @@ fi
 # The 64-bit loader, for builtins (regsvr32, cscript) that must see 64-bit registrations.
 velko_wine64() { if [ -x /usr/lib/wine/wine64 ]; then /usr/lib/wine/wine64 "$@"; else wine64 "$@"; fi; }
 
+# Runs a command once process $1 has ended, however it ended (a time limit's
+# SIGKILL of its whole process group included), from a watcher outside that group.
+velko_when_gone() {
+  setsid -f bash -c 'tail --pid="$1" -f /dev/null 2>/dev/null; shift; "$@"' velko-watcher "$@" </dev/null >/dev/null 2>&1
+}
+
+# One Wine server for $WINEPREFIX while the calling script runs, ended with it.
+velko_server() {
+  wineserver -p </dev/null >/dev/null 2>&1
+  velko_when_gone $$ env WINEPREFIX="$WINEPREFIX" wineserver -k
+}
+
 velko_display() {
   [ -n "${DISPLAY:-}" ] && return 0
   local number; number=$(mktemp)
@@ -56,6 +68,7 @@ velko_display() {
   export VELKO_DISPLAY_LOCK=$number.lock
   rm -f "$number" "$number.pid"
   [ -z "${BASH_SOURCE[2]:-}" ] || trap velko_end_session EXIT
+  velko_when_gone $$ kill "$VELKO_XVFB_PID"
 }
 
 # Ends the display velko_display started, and removes the lock made for it.

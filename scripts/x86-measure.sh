@@ -5,8 +5,8 @@
 # VELKO_CYCLES=2010 measures 1,000 cycles after 10 warm-up ones (a second round
 # runs only when the first is not flat); the counts land in $VELKO_VM_IO/soak.xml.
 set -u
-export WINEPREFIX=/tmp/velko/wine arch=x86
-mkdir -p /tmp/velko
+export WINEPREFIX=$VELKO_VM_SCRATCH/velko/wine arch=x86
+mkdir -p "$VELKO_VM_SCRATCH/velko"
 VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
 velko_prefix >/dev/null 2>&1 || { echo "x86-measure: no Wine prefix"; exit 1; }
 . scripts/wine-env.sh

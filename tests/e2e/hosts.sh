@@ -25,8 +25,9 @@ velko_fresh_prefix "$build/hosts-prefix" && export WINEPREFIX="$build/hosts-pref
 # One server for the whole script, as the package test keeps one: otherwise each
 # program starts a server that goes 5 s after its last client, and on a busy
 # machine the next program can start while that server is saving the registry
-# and going; a reg query that then fails reads as a key that is missing.
-wineserver -p
+# and going; a reg query that then fails reads as a key that is missing. It ends
+# with this script, also when a time limit ends the script.
+velko_server
 failures=0
 fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"$build/failures-hosts.log"; failures=$((failures + 1)); }
 run() { env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null | tr -d '\r'; }
@@ -93,6 +94,9 @@ DPI: 96
 Computer: (name)
 $rule" ] || { fail "$loc: Ctrl+C copied:"; echo "$copied"; }
   run "$build/tests/about_driver.exe" close >/dev/null || fail "$loc: the box did not close on OK"
+  # The driver ends a host whose box stays; one whose box never came goes with the prefix's programs.
+  for _ in $(seq 1 $((300 * ${VELKO_TIME_FACTOR:-1}))); do kill -0 "$host_pid" 2>/dev/null || break; sleep 0.2; done
+  kill -0 "$host_pid" 2>/dev/null && { fail "$loc: the host did not end"; wineserver -k; velko_server; }
   wait "$host_pid"
   out=$(tr -d '\r' <"$build/tests/about-host.out")
   [ "$out" = "ShowAboutBox returned $(iconv -f UTF-8 -t "${codepage:-UTF-8}" <<<"$false")" ] || fail "$loc: $out"
