@@ -97,7 +97,7 @@ INIT
 qemu_path() { printf %s "${1//,/,,}"; }
 
 # The processor time process $1 has used, its threads' included, in seconds.
-cpu_seconds() { local stat; read -r stat <"/proc/$1/stat" 2>/dev/null || { echo 0; return; }
+cpu_seconds() { local stat; read -r stat 2>/dev/null <"/proc/$1/stat" || { echo 0; return; }
   set -- ${stat##*) }; echo $(( (${12} + ${13}) / $(getconf CLK_TCK) )); }
 
 # One boot: 0 when the command ran (its code is in io/rc), 1 when the machine
