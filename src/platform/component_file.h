@@ -11,8 +11,8 @@ struct ComponentFileFacts {
   std::u16string architecture;  // what the code is built for: "x86" or "x64"
 };
 
-// The build's answer: the facts of the module's own file on Windows (of the test
-// program when this is linked into one), fixed facts of the stand-in natively.
+// The facts of the module's own file: VELKO.dll's, or the test program's when
+// this is linked into one.
 ComponentFileFacts ComponentFile();
 
 }  // namespace velko::platform

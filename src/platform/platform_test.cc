@@ -1,5 +1,5 @@
-// The text helpers (where the controls land and in which font, the host tests
-// see on the real About box). Error numbers are the ones a host sees, written out.
+// The text helpers: cutting at a NUL (and where that overflows), trimming,
+// replacing a placeholder, and reading UTF-8. Error numbers are the ones a host sees.
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
