@@ -7,105 +7,67 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <cstdint>
 #include <utility>
 
 #include "platform/win32/seams.h"
 
 namespace velko {
 
-template <typename T, typename Traits>
-class UniqueResource {
+// Owns one T and hands it to Close when it goes, unless it is the value that
+// holds nothing (kInvalid, converted to T: 0 for most handles, -1 where the
+// API's failure value is INVALID_HANDLE_VALUE).
+template <typename T, auto Close, std::intptr_t kInvalid = 0>
+class UniqueAny {
  public:
-  UniqueResource() noexcept = default;
-  explicit UniqueResource(T value) noexcept : value_(value) {}
-  UniqueResource(const UniqueResource&) = delete;
-  UniqueResource& operator=(const UniqueResource&) = delete;
-  UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
-  UniqueResource& operator=(UniqueResource&& other) noexcept {
+  static T Invalid() noexcept { return reinterpret_cast<T>(kInvalid); }
+
+  UniqueAny() noexcept = default;
+  explicit UniqueAny(T value) noexcept : value_(value) {}
+  UniqueAny(const UniqueAny&) = delete;
+  UniqueAny& operator=(const UniqueAny&) = delete;
+  UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
+  UniqueAny& operator=(UniqueAny&& other) noexcept {
     if (this != &other) reset(other.release());
     return *this;
   }
-  ~UniqueResource() { reset(); }
+  ~UniqueAny() { reset(); }
 
   T get() const noexcept { return value_; }
-  explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
+  explicit operator bool() const noexcept { return value_ != Invalid(); }
   // For out-parameters: closes what is held and hands out the slot.
   T* put() noexcept {
     reset();
     return &value_;
   }
-  T release() noexcept { return std::exchange(value_, Traits::Invalid()); }
-  void reset(T value = Traits::Invalid()) noexcept {
+  T release() noexcept { return std::exchange(value_, Invalid()); }
+  void reset(T value = Invalid()) noexcept {
     T old = std::exchange(value_, value);
-    if (old != Traits::Invalid()) Traits::Close(old);
+    if (old != Invalid()) Close(old);
   }
 
  private:
-  T value_ = Traits::Invalid();
+  T value_ = Invalid();
 };
 
-struct HKeyTraits {
-  static HKEY Invalid() { return nullptr; }
-  // Predefined root handles are not ours to close. They are sign-extended on
-  // x64 (HKEY_CLASSES_ROOT is 0xFFFFFFFF80000000 there), so compare from it.
-  static void Close(HKEY h) {
-    const ULONG_PTR offset = reinterpret_cast<ULONG_PTR>(h) - reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT);
-    if (offset > 0xF) seams::RegCloseKey(h);
-  }
-};
-struct HModuleTraits {
-  static HMODULE Invalid() { return nullptr; }
-  static void Close(HMODULE h) { ::FreeLibrary(h); }
-};
-struct LocalTraits {
-  static HLOCAL Invalid() { return nullptr; }
-  static void Close(HLOCAL h) { ::LocalFree(h); }
-};
-struct HandleTraits {
-  static HANDLE Invalid() { return nullptr; }
-  static void Close(HANDLE h) { ::CloseHandle(h); }
-};
-struct BstrTraits {
-  static BSTR Invalid() { return nullptr; }
-  static void Close(BSTR s) { ::SysFreeString(s); }
-};
-struct HFontTraits {
-  static HFONT Invalid() { return nullptr; }
-  static void Close(HFONT h) { ::DeleteObject(h); }
-};
-struct HCursorTraits {
-  static HCURSOR Invalid() { return nullptr; }
-  static void Close(HCURSOR h) { ::DestroyCursor(h); }
-};
-struct SafeArrayTraits {
-  static SAFEARRAY* Invalid() { return nullptr; }
-  static void Close(SAFEARRAY* a) { ::SafeArrayDestroy(a); }
-};
-struct ActCtxTraits {
-  // CreateActCtxW's failure value is not null.
-  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { ::ReleaseActCtx(h); }
-};
-struct HHookTraits {
-  static HHOOK Invalid() { return nullptr; }
-  static void Close(HHOOK h) { ::UnhookWindowsHookEx(h); }
-};
-struct HGlobalTraits {
-  static HGLOBAL Invalid() { return nullptr; }
-  static void Close(HGLOBAL h) { ::GlobalFree(h); }
-};
+// Predefined root keys are not ours to close. They are sign-extended on x64
+// (HKEY_CLASSES_ROOT is 0xFFFFFFFF80000000 there), so compare from it.
+inline void CloseKey(HKEY key) noexcept {
+  const ULONG_PTR offset = reinterpret_cast<ULONG_PTR>(key) - reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT);
+  if (offset > 0xF) seams::RegCloseKey(key);
+}
 
-using UniqueHKey = UniqueResource<HKEY, HKeyTraits>;
-using UniqueHModule = UniqueResource<HMODULE, HModuleTraits>;
-using UniqueLocal = UniqueResource<HLOCAL, LocalTraits>;
-using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
-using UniqueBstr = UniqueResource<BSTR, BstrTraits>;
-using UniqueHFont = UniqueResource<HFONT, HFontTraits>;
-using UniqueHCursor = UniqueResource<HCURSOR, HCursorTraits>;
-using UniqueSafeArray = UniqueResource<SAFEARRAY*, SafeArrayTraits>;
-using UniqueActCtx = UniqueResource<HANDLE, ActCtxTraits>;
-using UniqueHHook = UniqueResource<HHOOK, HHookTraits>;
-using UniqueHGlobal = UniqueResource<HGLOBAL, HGlobalTraits>;
+using UniqueHKey = UniqueAny<HKEY, CloseKey>;
+using UniqueHModule = UniqueAny<HMODULE, ::FreeLibrary>;
+using UniqueLocal = UniqueAny<HLOCAL, ::LocalFree>;
+using UniqueHandle = UniqueAny<HANDLE, ::CloseHandle>;
+using UniqueBstr = UniqueAny<BSTR, ::SysFreeString>;
+using UniqueHFont = UniqueAny<HFONT, ::DeleteObject>;
+using UniqueHCursor = UniqueAny<HCURSOR, ::DestroyCursor>;
+using UniqueSafeArray = UniqueAny<SAFEARRAY*, ::SafeArrayDestroy>;
+using UniqueActCtx = UniqueAny<HANDLE, ::ReleaseActCtx, -1>;  // CreateActCtxW fails with INVALID_HANDLE_VALUE
+using UniqueHHook = UniqueAny<HHOOK, ::UnhookWindowsHookEx>;
+using UniqueHGlobal = UniqueAny<HGLOBAL, ::GlobalFree>;
 
 // An activation context made the thread's active one for the lifetime of this
 // object; nullptr stands for the process's default context. INVALID_HANDLE_VALUE
