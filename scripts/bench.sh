@@ -6,7 +6,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/bootstrap.sh
-. scripts/wine-env.sh
+. scripts/wine-env.sh && velko_session
 export VELKO_HEAP_CHECK=0  # the checker's bookkeeping is not the product's time
 # Whether a row's name holds the filter (all rows without one).
 wanted() { case "$1" in *"${filter}"*) return 0 ;; esac; return 1; }

@@ -25,7 +25,7 @@ in_locale() { if [ -n "$locale" ]; then LC_ALL=$locale "$@"; else "$@"; fi; }
 
 bash scripts/bootstrap.sh || { say "bootstrap failed"; exit 1; }
 mkdir -p "$logs"
-VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
+. scripts/wine-env.sh
 
 # Hosts load the 32-bit DLL; without the 32-bit Wine loader the 64-bit one stands in.
 arch=x86
@@ -34,7 +34,7 @@ if ! velko_wine32_present; then
   say "wine32 is not installed: showing the 64-bit build instead"
 fi
 # The preset's private prefix; without a display an Xvfb that ends with the demo.
-. scripts/wine-env.sh
+. scripts/wine-env.sh && velko_session  # sourced again: the prefix follows $arch
 preset=mingw-$arch
 say "building $preset (log: $logs/demo-build.log)"
 if ! { cmake --preset "$preset" >"$logs/demo-configure.log" 2>&1 &&

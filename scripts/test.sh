@@ -38,8 +38,8 @@ bash scripts/bootstrap.sh || { echo "test: bootstrap failed"; exit 1; }
 mkdir -p "$logs"
 rm -f "$root"/build/mingw-*/junit.xml
 # The prefixes (the shared one, and the pristine one the package tests copy) are made while the builds run.
-(. scripts/wine-env.sh && WINEPREFIX=$velko_pristine velko_prefix) >"$logs/prefixes.log" 2>&1 & prefixes=$!
-VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
+(. scripts/wine-env.sh && velko_session && WINEPREFIX=$velko_pristine velko_prefix) >"$logs/prefixes.log" 2>&1 & prefixes=$!
+. scripts/wine-env.sh
 presets=(mingw-x64 mingw-x86)
 x86_factor=1
 if velko_wine32_present; then x86_way="natively, under this machine's 32-bit Wine"
@@ -79,7 +79,7 @@ done
 echo "== built in $(( $(date +%s) - t0 )) s"
 [ -z "${x86_machine:-}" ] || echo "${build_failed[*]}" >build/vm/io/built
 
-wait "$prefixes"; . scripts/wine-env.sh
+wait "$prefixes"; velko_session
 # One Wine server for the whole run: each cold start costs seconds. Both presets'
 # tests run at once, and ctest -j runs each one's side by side, but for those that
 # show windows, which take the display in turn (velko_hold_display).

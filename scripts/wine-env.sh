@@ -1,10 +1,13 @@
-# Sourced by the scripts that run Windows programs: sets up the private Wine
+# Sourced by the scripts that run Windows programs. Sourcing sets Wine's
+# variables and defines functions, and starts nothing: WINEPREFIX is the private
 # prefix of a preset, build/mingw-<arch>/wine for the $arch (x86 or x64) of the
-# sourcing script (x64 without one), unless WINEPREFIX names another; and, when
-# DISPLAY is unset, an X display of its own (Xvfb on a display number it finds
-# free), which ends with the script that sourced this file (a shell that sources
-# it keeps it until velko_end_session). Safe to source many times and from
-# parallel processes.
+# sourcing script (x64 without one), unless WINEPREFIX names another.
+# velko_session then makes what a script needs, in one call: when DISPLAY is
+# unset, an X display of its own (Xvfb on a display number it finds free), which
+# ends with the (sub)shell that called it, however that ends (an interactive
+# shell keeps it until velko_end_session); the prefix, booted once; its window
+# manager setting and fonts; and the display held, for a test that asks with
+# VELKO_HOLD_DISPLAY=1. Safe to source many times and from parallel processes.
 
 VELKO_ROOT=${VELKO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 # A prefix this file chose follows the preset when a later script sources it again.
@@ -50,10 +53,10 @@ velko_when_gone() {
   setsid -f bash -c 'tail --pid="$1" -f /dev/null 2>/dev/null; shift; "$@"' velko-watcher "$@" </dev/null >/dev/null 2>&1
 }
 
-# One Wine server for $WINEPREFIX while the calling script runs, ended with it.
+# One Wine server for $WINEPREFIX while the calling (sub)shell runs, ended with it.
 velko_server() {
   wineserver -p </dev/null >/dev/null 2>&1
-  velko_when_gone $$ env WINEPREFIX="$WINEPREFIX" wineserver -k
+  velko_when_gone "$BASHPID" env WINEPREFIX="$WINEPREFIX" wineserver -k
 }
 
 velko_display() {
@@ -67,8 +70,7 @@ velko_display() {
   export DISPLAY=:$(head -n1 "$number") VELKO_XVFB_PID=$(cat "$number.pid")
   export VELKO_DISPLAY_LOCK=$number.lock
   rm -f "$number" "$number.pid"
-  [ -z "${BASH_SOURCE[2]:-}" ] || trap velko_end_session EXIT
-  velko_when_gone $$ kill "$VELKO_XVFB_PID"
+  velko_when_gone "$BASHPID" kill "$VELKO_XVFB_PID"
 }
 
 # Ends the display velko_display started, and removes the lock made for it.
@@ -187,10 +189,10 @@ velko_hold_display() {
 }
 velko_release_display() { kill "$VELKO_DISPLAY_HOLDER"; export VELKO_HOLD_DISPLAY=; }
 
-# VELKO_ENV_FUNCTIONS_ONLY=1: the settings and functions above, no display or prefix yet.
-[ "${VELKO_ENV_FUNCTIONS_ONLY:-}" = 1 ] && return 0
-velko_display
-velko_prefix
-velko_window_manager
-velko_fonts
-[ "${VELKO_HOLD_DISPLAY:-}" != 1 ] || velko_hold_display
+velko_session() {
+  velko_display
+  velko_prefix
+  velko_window_manager
+  velko_fonts
+  [ "${VELKO_HOLD_DISPLAY:-}" != 1 ] || velko_hold_display
+}

@@ -11,7 +11,7 @@
 # succeeded (tests/support/heap_canary.cc proves it).
 set -u
 arch=$1; shift
-. "$(dirname "$0")/wine-env.sh"
+. "$(dirname "$0")/wine-env.sh" && velko_session
 if [ "$arch" = x86 ] && ! velko_wine32_present; then
   echo "SKIPPED: 32-bit Windows programs cannot run here (wine32 missing or no 32-bit kernel support)" >&2
   exit 77

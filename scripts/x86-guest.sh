@@ -11,7 +11,7 @@ t0=$(date +%s)
 scratch=$VELKO_VM_SCRATCH/velko
 export WINEPREFIX=$scratch/wine VELKO_PRISTINE=$scratch/wine-pristine
 mkdir -p "$scratch"
-VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
+. scripts/wine-env.sh
 # Booting a prefix takes minutes here. With VELKO_VM_KEEP_PREFIX=1 (by hand, when
 # running this again and again) the booted one is kept in build/vm/io for the
 # next run; a new Wine is a new prefix.
@@ -25,7 +25,7 @@ fi
 export VELKO_CYCLES=${VELKO_CYCLES:-50}
 export VELKO_PREFIX_LAYERS=$scratch/layers
 velko_fresh_prefix "$WINEPREFIX" || { echo "x86: no Wine prefix"; exit 1; }
-. scripts/wine-env.sh
+velko_session
 echo "x86: Wine prefix and display ready in $(( $(date +%s) - t0 )) s"
 # scripts/test.sh starts this machine while it builds, and says when both builds
 # are done; a run that never says so has ended without stopping this machine.

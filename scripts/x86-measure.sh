@@ -7,9 +7,9 @@
 set -u
 export WINEPREFIX=$VELKO_VM_SCRATCH/velko/wine arch=x86
 mkdir -p "$VELKO_VM_SCRATCH/velko"
-VELKO_ENV_FUNCTIONS_ONLY=1 . scripts/wine-env.sh
-velko_prefix >/dev/null 2>&1 || { echo "x86-measure: no Wine prefix"; exit 1; }
 . scripts/wine-env.sh
+velko_prefix >/dev/null 2>&1 || { echo "x86-measure: no Wine prefix"; exit 1; }
+velko_session
 wineserver -p
 t0=$(date +%s)
 VELKO_CYCLES=${VELKO_CYCLES:-2010} scripts/wine-run.sh x86 build/mingw-x86/tests/soak_tests.exe \

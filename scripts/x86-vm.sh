@@ -141,7 +141,7 @@ if [ "${1:-}" = --prepare ]; then prepare; exit; fi
 # --tests: the x86 half of scripts/test.sh, which writes build/vm/io/built (the
 # names of the builds that failed, or nothing) when the builds are done.
 if [ "${1:-}" = --tests ]; then
-  VELKO_ENV_FUNCTIONS_ONLY=1 . "$root/scripts/wine-env.sh" && velko_dialog_faces  # Python is slow in there
+  . "$root/scripts/wine-env.sh" && velko_dialog_faces  # Python is slow in there
   rm -f "$vm"/io/failures-*.log "$vm"/io/junit.xml
   bash "$0" VELKO_VM_KEEP_PREFIX="${VELKO_VM_KEEP_PREFIX:-}" VELKO_TIME_FACTOR="${VELKO_TIME_FACTOR:-1}" \
     VELKO_WAIT_FOR_BUILD=1 bash scripts/x86-guest.sh & child=$!

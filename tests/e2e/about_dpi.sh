@@ -6,10 +6,10 @@
 set -u
 arch=$1; build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
-VELKO_ENV_FUNCTIONS_ONLY=1 . "$root/scripts/wine-env.sh"
+. "$root/scripts/wine-env.sh"
 velko_fresh_prefix "$build/wine-dpi" && export WINEPREFIX="$build/wine-dpi"
 unset DISPLAY
-. "$root/scripts/wine-env.sh"
+velko_session
 if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
 run() { LC_ALL=en_US.UTF-8 "$root/scripts/wine-run.sh" "$arch" "$@"; }
 run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1

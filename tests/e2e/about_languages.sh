@@ -10,7 +10,7 @@
 set -u
 arch=$1; build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
-. "$root/scripts/wine-env.sh"
+. "$root/scripts/wine-env.sh" && velko_session
 if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
 failures=0
 fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"$build/failures-about_languages.log"; failures=$((failures + 1)); }

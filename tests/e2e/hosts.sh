@@ -17,7 +17,7 @@
 set -uo pipefail
 arch=$1; build=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
-. "$root/scripts/wine-env.sh"
+. "$root/scripts/wine-env.sh" && velko_session
 if [ "$arch" = x86 ] && ! velko_wine32_present; then echo "SKIPPED: wine32 missing"; exit 77; fi
 # A fresh prefix of its own (a copy of one booted and never run): the checks of
 # what registration leaves compare keys that tests running beside this one may touch.

@@ -53,7 +53,7 @@ for f in "$tmp"/VELKO-99.0.0-$arch.msi "$tmp"/VELKO-99.0.0-$arch/bin/*.{dll,DLL}
   osslsigncode verify -CAfile "$tmp/cert.pem" -in "$f" >/dev/null 2>&1 || fail "signature of $(basename "$f")"
 done
 
-. "$root/scripts/wine-env.sh"
+. "$root/scripts/wine-env.sh" && velko_session
 if [ "$arch" = x86 ] && ! velko_wine32_present; then
   echo "SKIPPED: wine32 does not run here; the x86 packages were checked without Wine: $failures failure(s)"
   [ "$failures" -eq 0 ] && exit 77 || exit 1
