@@ -18,16 +18,17 @@ t0=$(date +%s)
 export VELKO_RUN="$$.$t0"
 end_run() {
   trap - INT TERM EXIT
-  local pids p signal
-  for signal in TERM KILL; do
+  local round pids p
+  # Again until none is left: a process may start another while it is looked for.
+  for round in 1 2 3 4 5 6 7 8; do
     pids=()
     for p in /proc/[0-9]*; do
       p=${p#/proc/}
       [ "$p" != $$ ] && [ "$p" != "$BASHPID" ] && grep -qzx "VELKO_RUN=$VELKO_RUN" "/proc/$p/environ" 2>/dev/null && pids+=("$p")
     done
     [ ${#pids[@]} -gt 0 ] || return 0
-    kill -"$signal" "${pids[@]}" 2>/dev/null
-    for _ in $(seq 1 50); do kill -0 "${pids[@]}" 2>/dev/null || return 0; sleep 0.1; done
+    kill -"$([ "$round" -le 2 ] && echo TERM || echo KILL)" "${pids[@]}" 2>/dev/null
+    for _ in $(seq 1 30); do kill -0 "${pids[@]}" 2>/dev/null || break; sleep 0.1; done
   done
 }
 trap 'echo "test: stopped; ending what the run started"; end_run; exit 130' INT
