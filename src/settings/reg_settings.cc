@@ -9,7 +9,6 @@
 #include "platform/win32/seams.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
-#include "system/api_support.h"
 
 namespace velko {
 
@@ -85,7 +84,7 @@ class CRegSettings::Session {
     const bool remote_text =
         rc == ERROR_ACCESS_DENIED || (missing ? failures.missing_says_remote : failures.other_says_remote);
     if (remote && remote_text) throw Error(rc, kRemoteConnectText);
-    RaiseSystemError(rc);
+    ThrowSystemError(rc);
   }
 
   HKEY key() const { return key_.get(); }
@@ -112,7 +111,7 @@ bool CRegSettings::DeleteSetting(const std::u16string& Section, const std::u16st
     rc = ::RegDeleteKeyW(session.key(), AsWide(Section));
   }
   session.Close();
-  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
   return true;
 }
 
@@ -153,7 +152,7 @@ std::u16string CRegSettings::GetString(const std::u16string& Section, const std:
   DWORD size = 0;
   const LSTATUS rc = seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, nullptr, &size);
   if (rc == ERROR_FILE_NOT_FOUND) return Default;
-  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
   if (size == 0) return Default;
   std::vector<char16_t> buffer(size / 2 + 1);  // whole code units for an odd byte count
   // A value that changed in between (grown past the buffer, deleted) reads as absent.
@@ -180,7 +179,7 @@ bool CRegSettings::SaveString(const std::u16string& Section, const std::u16strin
                           static_cast<DWORD>(Setting.size() * sizeof(char16_t)));
   }
   session.Close();
-  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
   return true;
 }
 
@@ -191,7 +190,7 @@ int32_t CRegSettings::GetDWord(const std::u16string& Section, const std::u16stri
   DWORD size = 0;
   const LSTATUS rc = seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, nullptr, &size);
   if (rc == ERROR_FILE_NOT_FOUND) return Default;
-  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
   if (size == 0) return Default;
   BYTE bytes[4] = {};
   size = sizeof bytes;
@@ -209,7 +208,7 @@ bool CRegSettings::SaveDWord(const std::u16string& Section, const std::u16string
                             static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
   const LSTATUS rc = ::RegSetValueExW(session.key(), AsWide(ValueName(Key)), 0, REG_DWORD, bytes, sizeof bytes);
   session.Close();
-  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
   return true;
 }
 
@@ -232,10 +231,6 @@ std::u16string CRegSettings::BuildKeyPath(const std::u16string& section) const {
 bool CRegSettings::IsRemote() const {
   return !MachineName_.empty() && (HKeyRoot_ == kHKeyLocalMachine || HKeyRoot_ == kHKeyUsers);
 }
-
-std::u16string CRegSettings::GetErrorText(int32_t code) { return velko::GetErrorText(code); }
-
-void CRegSettings::RaiseSystemError(int32_t code) { throw Error(code, GetErrorText(code)); }
 
 std::u16string CRegSettings::StringFromPointer(const char16_t* pointer, bool release) noexcept {
   std::u16string text;

@@ -81,18 +81,6 @@ int WindowDpi(HWND window) {
   return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
-[[noreturn]] void ThrowLastError() {
-  const DWORD code = ::GetLastError();
-  wchar_t* buffer = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  UniqueLocal owned(buffer);
-  std::u16string text(FromWide(buffer ? buffer : L"", n));
-  while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ')) text.pop_back();
-  throw Error(static_cast<int32_t>(code), text);
-}
-
 HCURSOR PointingHand() {
   static const HCURSOR cursor = [] {
     HCURSOR own = ::LoadCursorW(OwnModule(), MAKEINTRESOURCEW(kPointingHandCursorId));
@@ -193,7 +181,7 @@ class Dialog final {
     const INT_PTR result =
         ::DialogBoxIndirectParamW(OwnModule(), t, nullptr, &Proc, reinterpret_cast<LPARAM>(this));
     if (failure_) std::rethrow_exception(failure_);
-    if (result == -1) ThrowLastError();
+    if (result == -1) ThrowSystemError(::GetLastError());
   }
 
   // The form unloads. The thread's windows are enabled first, so that one of them is activated next.
@@ -254,16 +242,16 @@ class Dialog final {
     style |= label ? SS_LEFT | SS_NOTIFY | SS_NOPREFIX : control.design.is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
     HWND hwnd = ::CreateWindowExW(0, label ? L"STATIC" : L"BUTTON", AsWide(control.caption), style, 0, 0, 0, 0,
                                   hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), OwnModule(), nullptr);
-    if (!hwnd) ThrowLastError();
+    if (!hwnd) ThrowSystemError(::GetLastError());
     children_.push_back(hwnd);
     if (control.design.is_default) ::SendMessageW(hwnd_, DM_SETDEFID, id, 0);
     if (!control.design.link) return;
     // Subclassed by hand: comctl32's helpers would load it for hosts that never show the box.
     links_.push_back(std::make_unique<LinkLabel>(LinkLabel{control, form_.ModuleUse(), nullptr, nullptr}));
-    if (!::SetPropW(hwnd, kLinkLabelProperty, links_.back().get())) ThrowLastError();
+    if (!::SetPropW(hwnd, kLinkLabelProperty, links_.back().get())) ThrowSystemError(::GetLastError());
     links_.back()->static_proc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LinkLabelProc)));
-    if (!links_.back()->static_proc) ThrowLastError();
+    if (!links_.back()->static_proc) ThrowSystemError(::GetLastError());
   }
 
   // Sizes the frame round a client area of the form's size, centred on the screen.
@@ -575,8 +563,7 @@ void Form::ShowModal() {
   USEROBJECTFLAGS station{};
   if (::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &station, sizeof station, nullptr) &&
       !(station.dwFlags & WSF_VISIBLE)) {
-    ::SetLastError(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
-    ThrowLastError();
+    ThrowSystemError(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
   }
   Load();
   Dialog dialog(*this);
