@@ -55,13 +55,16 @@ TEST_F(ProductInfo, EachThreadHasOneRecordOfExactStringsThatEachNewObjectResetsA
     Put(other, L"via other", put);
   }
   std::wstring there;  // the libraries mapped there and its record, which a Put there leaves ours alone
+  ComPtr<_CProductInfo> outliving;  // released here after its thread has ended
   std::thread([&] {
     Apartment apartment;
-    auto object = Create();
-    there = std::to_wstring(MappedFilesNamed(L"VELKORes")) + L"|" + Get(object);
-    Put(object, L"second thread");
+    outliving = Create();
+    there = std::to_wstring(MappedFilesNamed(L"VELKORes")) + L"|" + Get(outliving);
+    Put(outliving, L"second thread");
   }).join();
   EXPECT_EQ(there + L"|" + Get(first), L"2||via other");
+  EXPECT_EQ(MappedFilesNamed(L"VELKORes"), 2) << "an object of an ended thread holds that thread's library";
+  outliving = nullptr;
   first = nullptr;
   EXPECT_EQ(MappedFilesNamed(L"VELKORes"), 1) << "held while an object of the thread lives";
   other = nullptr;
