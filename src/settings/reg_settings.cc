@@ -15,6 +15,8 @@ namespace velko {
 namespace {
 
 constexpr char16_t kRemoteConnectText[] = u"Error connecting to remote registry";
+// GetString's first read: 256 code units (512 bytes) on the stack.
+constexpr size_t kFirstReadUnits = 256;
 
 // How an operation answers a failed open of its key. The connect step always
 // fails with the connect text, and 5 (access denied) gets the connect text on
@@ -149,17 +151,30 @@ std::u16string CRegSettings::GetString(const std::u16string& Section, const std:
   Session session(*this);
   if (!session.Open(Section, false, kGetStringFailures)) return Default;
   const std::u16string& name = ValueName(Key);
-  DWORD size = 0;
-  const LSTATUS rc = seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, nullptr, &size);
-  if (rc == ERROR_FILE_NOT_FOUND) return Default;
-  if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
-  if (size == 0) return Default;
-  std::vector<char16_t> buffer(size / 2 + 1);  // whole code units for an odd byte count
-  // A value that changed in between (grown past the buffer, deleted) reads as absent.
-  if (seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
-                              &size) != ERROR_SUCCESS)
+  // One read where the value fits this buffer, as most settings do; a longer
+  // one is read again into a buffer of the size the first read reported.
+  char16_t fixed[kFirstReadUnits];
+  std::vector<char16_t> grown;
+  const char16_t* data = fixed;
+  size_t capacity = kFirstReadUnits;
+  DWORD size = sizeof fixed;
+  const LSTATUS rc =
+      seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, reinterpret_cast<BYTE*>(fixed), &size);
+  if (rc == ERROR_MORE_DATA) {
+    grown.resize(size / 2 + 1);  // whole code units for an odd byte count
+    data = grown.data(), capacity = grown.size();
+    // A value that changed in between (grown again, deleted) reads as absent.
+    if (seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, reinterpret_cast<BYTE*>(grown.data()),
+                                &size) != ERROR_SUCCESS)
+      return Default;
+  } else if (rc == ERROR_FILE_NOT_FOUND) {
     return Default;
-  return std::u16string(buffer.data(), std::min(TextUnits(size), buffer.size()));
+  } else if (rc != ERROR_SUCCESS) {
+    ThrowSystemError(rc);
+  }
+  if (size == 0) return Default;
+  // TextUnits never reaches past the bytes read: an odd count's last byte is dropped.
+  return std::u16string(data, std::min(TextUnits(size), capacity));
 }
 
 bool CRegSettings::SaveString(const std::u16string& Section, const std::u16string& Key,
@@ -186,17 +201,14 @@ bool CRegSettings::SaveString(const std::u16string& Section, const std::u16strin
 int32_t CRegSettings::GetDWord(const std::u16string& Section, const std::u16string& Key, int32_t Default) {
   Session session(*this);
   if (!session.Open(Section, false, kGetDWordFailures)) return Default;
-  const std::u16string& name = ValueName(Key);
-  DWORD size = 0;
-  const LSTATUS rc = seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, nullptr, &size);
-  if (rc == ERROR_FILE_NOT_FOUND) return Default;
+  BYTE bytes[4] = {};
+  DWORD size = sizeof bytes;
+  const LSTATUS rc =
+      seams::RegQueryValueExW(session.key(), AsWide(ValueName(Key)), nullptr, nullptr, bytes, &size);
+  // Data longer than four bytes does not fit (ERROR_MORE_DATA) and reads as absent.
+  if (rc == ERROR_FILE_NOT_FOUND || rc == ERROR_MORE_DATA) return Default;
   if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
   if (size == 0) return Default;
-  BYTE bytes[4] = {};
-  size = sizeof bytes;
-  // Data longer than four bytes fails here (ERROR_MORE_DATA) and reads as absent.
-  if (seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, bytes, &size) != ERROR_SUCCESS)
-    return Default;
   return static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
 }
 

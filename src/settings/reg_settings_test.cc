@@ -186,18 +186,21 @@ TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheCo
   }
 }
 
-// The size query failing raises its error; the read after it failing (the value
-// changed in between) gives the default. Both would read the value without them.
-TEST_F(RegSettingsTest, AFailingSizeQueryRaisesAndAFailingSecondReadGivesTheDefault) {
+// The first read failing raises its error. A value longer than the first
+// read's buffer is read again, and that read failing (the value changed in
+// between) gives the default. GetDWord reads once.
+TEST_F(RegSettingsTest, AFailingFirstReadRaisesAndAFailingSecondReadGivesTheDefault) {
   Raw(L"v", REG_BINARY, "abcd", 4);
+  Raw(L"long", REG_BINARY, std::string(1001, 'a').data(), 1001);
   SeamSwap query(seams::RegQueryValueExW, &QueryFailingLater);
-  for (int queries : {0, 1}) {
-    const Outcome want = queries == 0 ? SystemError(5) : Outcome{};
+  for (int queries : {0, 1, 2}) {
     g_queries = queries;
-    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetString(u"S", u"v", u"d"), u"d"); }), want) << queries;
-    g_queries = queries;
-    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 3), 3); }), want) << queries;
+    const std::u16string want = queries == 2 ? std::u16string(500, u'\x6161') : u"d";
+    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetString(u"S", u"long", u"d"), want); }),
+              queries == 0 ? SystemError(5) : Outcome{}) << queries;
   }
+  g_queries = 0;
+  EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 3), 3); }), SystemError(5));
 }
 
 }  // namespace
