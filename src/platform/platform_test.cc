@@ -1,35 +1,14 @@
-// The text helpers, and the error a form raises when the system refuses its
-// window (where the controls land and in which font, the host tests see on the
-// real About box). Error numbers are the ones a host sees, written out.
-#include <windows.h>
-
+// The text helpers (where the controls land and in which font, the host tests
+// see on the real About box). Error numbers are the ones a host sees, written out.
 #include <gtest/gtest.h>
 
 #include "platform/text.h"
-#include "platform/win32/forms.h"
-#include "tests/support/process_probe.h"
 #include "tests/support/raised.h"
 
 namespace velko {
 namespace {
 
-using testing::Raised, testing::RaisedBy;
-
-// Refuses every window of the thread, as a full desktop heap would, leaving a code whose text has two lines.
-LRESULT CALLBACK RefuseWindows(int code, WPARAM, LPARAM) { return code == HCBT_CREATEWND && (::SetLastError(2102), 1); }
-
-// The system's code with the one text every part gives it: one line, from the
-// network table for its range (the tests' own, in the system folder meanwhile).
-TEST(Forms, AWindowTheSystemRefusesRaisesItsCodeWithTheOneTextOfThatCode) {
-  wchar_t system[MAX_PATH];
-  const std::wstring table = std::wstring(system, ::GetSystemDirectoryW(system, MAX_PATH)) + L"\\netmsg.dll";
-  ASSERT_TRUE(::CopyFileW((testing::TestProgramFolder() + L"\\netmsg.dll").c_str(), table.c_str(), FALSE));
-  forms::Form form(forms::FormDesign{u"F", {}, 0, 0, nullptr});
-  const HHOOK hook = ::SetWindowsHookExW(WH_CBT, &RefuseWindows, nullptr, ::GetCurrentThreadId());
-  EXPECT_EQ(RaisedBy([&] { form.ShowModal(); }),
-            Raised(2102, u"Test table text 2102, first line. Second line ends with a space "));
-  ::UnhookWindowsHookEx(hook), ::DeleteFileW(table.c_str());
-}
+using testing::RaisedBy;
 
 TEST(Text, StripAtNullOverflowsLikeA16BitCounterPastPosition32767) {
   std::u16string text(40000, u'x');

@@ -195,8 +195,8 @@ TEST_F(RegSettingsTest, AFailingFirstReadRaisesAndAFailingSecondReadGivesTheDefa
   SeamSwap query(seams::RegQueryValueExW, &QueryFailingLater);
   for (int queries : {0, 1, 2}) {
     g_queries = queries;
-    const std::u16string want = queries == 2 ? std::u16string(500, u'\x6161') : u"d";
-    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetString(u"S", u"long", u"d"), want); }),
+    const std::u16string read = queries == 2 ? std::u16string(500, u'\x6161') : u"d";  // 1001 bytes: 500 units
+    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetString(u"S", u"long", u"d"), read); }),
               queries == 0 ? SystemError(5) : Outcome{}) << queries;
   }
   g_queries = 0;

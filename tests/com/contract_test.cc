@@ -84,12 +84,6 @@ TEST(Contract, DllInstallTakesTheMachineWithoutACommandLineAndTheUserWithUser) {
   const std::wstring values[][3] = {{clsid, L"", L"C:\\other\\VELKO.dll"}, {clsid, L"ThreadingModel", L"-"},
                                     {version + L"\\HELPDIR", L"", L"C:\\other"},
                                     {version + (sizeof(void*) == 8 ? L"\\0\\win64" : L"\\0\\win32"), L"", L"C:\\o.dll"}};
-  const auto read = [&](const std::wstring* v) {
-    wchar_t data[MAX_PATH] = L"-";
-    DWORD bytes = sizeof data;
-    ::RegGetValueW(hives[1].get(), v[0].c_str(), v[1].c_str(), RRF_RT_REG_SZ, nullptr, data, &bytes);
-    return std::wstring(data);
-  };
   UniqueHKey volatile_key;
   EXPECT_EQ(CallExport("DllInstall", TRUE, L"user"), S_OK);
   for (const auto& v : values)
@@ -100,12 +94,16 @@ TEST(Contract, DllInstallTakesTheMachineWithoutACommandLineAndTheUserWithUser) {
                     volatile_key.put(), nullptr);
   EXPECT_EQ((std::pair{CallExport("DllInstall", TRUE, L"user"), registered()}),
             std::pair(HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE), std::wstring(L"-+")));
-  for (const auto& v : values) EXPECT_EQ(read(v), v[2]) << v[0] << " " << v[1];
+  for (const auto& v : values) {
+    wchar_t data[MAX_PATH] = L"-";
+    DWORD bytes = sizeof data;
+    ::RegGetValueW(hives[1].get(), v[0].c_str(), v[1].c_str(), RRF_RT_REG_SZ, nullptr, data, &bytes);
+    EXPECT_EQ(data, v[2]) << v[0] << " " << v[1];
+  }
   // The server as another copy may have it, and whether unregistration takes the class as this file's.
-  const std::wstring own = ProductFolder() + L"\\VELKO.dll";
   ::SetEnvironmentVariableW(L"VELKO_TEST_BIN", ProductFolder().c_str());
   const std::tuple<DWORD, std::wstring, const wchar_t*> servers[] = {
-      {REG_EXPAND_SZ, L"%SystemRoot%\\VELKO.dll", L"-+"}, {REG_BINARY, own, L"-+"},
+      {REG_EXPAND_SZ, L"%SystemRoot%\\VELKO.dll", L"-+"}, {REG_BINARY, ProductFolder() + L"\\VELKO.dll", L"-+"},
       {REG_EXPAND_SZ, L"%VELKO_TEST_BIN%\\VELKO.dll", L"--"}};
   for (const auto& [type, server, where] : servers) {
     ::RegSetKeyValueW(hives[1].get(), clsid.c_str(), nullptr, type, server.c_str(), (server.size() + 1) * 2);

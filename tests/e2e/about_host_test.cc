@@ -128,9 +128,14 @@ struct {
   HANDLE context = INVALID_HANDLE_VALUE;
 } g_inner;
 
-void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
+HWND ShownBox() {  // of this thread
   HWND box = nullptr;
   ::EnumThreadWindows(::GetCurrentThreadId(), TakeVisibleDialog, reinterpret_cast<LPARAM>(&box));
+  return box;
+}
+
+void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
+  const HWND box = ShownBox();
   if (!box) return;
   ::KillTimer(nullptr, timer);
   ::GetCurrentActCtx(&g_inner.context);
@@ -212,18 +217,14 @@ TEST_F(AboutBox, TheHostsWindowsTakeNoInputAndAModalBoxItOpensMeanwhileStaysModa
     enabled_under_modal[0] = ::IsWindowEnabled(host), enabled_under_modal[1] = ::IsWindowEnabled(windows[1]);
     ::PostMessageW(::FindWindowW(L"#32770", L"Host"), WM_COMMAND, IDOK, 0);
   });
-  EXPECT_EQ(std::tuple(enabled_under_modal[0], enabled_under_modal[1]), std::tuple(FALSE, TRUE))
-      << "the host's window under its own modal box, the palette's owner";
-  EXPECT_EQ(std::tuple(::IsWindowEnabled(host), ::IsWindowEnabled(windows[0]), ::IsWindowEnabled(windows[2])),
-            std::tuple(TRUE, FALSE, TRUE));
+  // Under the host's modal box: the host's window, the palette's owner; then the host's, the disabled one, the palette.
+  EXPECT_EQ((std::vector<BOOL>{enabled_under_modal[0], enabled_under_modal[1], ::IsWindowEnabled(host),
+                               ::IsWindowEnabled(windows[0]), ::IsWindowEnabled(windows[2])}),
+            (std::vector<BOOL>{FALSE, TRUE, TRUE, FALSE, TRUE}));
   for (HWND window : {windows[2], windows[1], windows[0], host}) ::DestroyWindow(window);
 }
 
-void CALLBACK CloseShownBox(HWND, UINT, UINT_PTR, DWORD) {
-  HWND box = nullptr;
-  ::EnumThreadWindows(::GetCurrentThreadId(), TakeVisibleDialog, reinterpret_cast<LPARAM>(&box));
-  if (box) ::PostMessageW(box, WM_CLOSE, 0, 0);
-}
+void CALLBACK CloseShownBox(HWND, UINT, UINT_PTR, DWORD) { ::PostMessageW(ShownBox(), WM_CLOSE, 0, 0); }
 
 // On a window station that nobody sees (a service's, a web server's), or on a
 // desktop of its own that is not the one taking input, the box fails at once
