@@ -12,6 +12,7 @@
 
 #include "platform/win32/forms.h"
 #include "platform/win32/seams.h"
+#include "platform/win32/unique_handle.h"
 #include "system/api_ini.h"
 #include "system/api_support.h"
 #include "system/shared_module.h"
@@ -51,9 +52,8 @@ TEST(GetErrorText, NetworkCodesAskTheSystemsNetworkTableFirstAndTextsBecomeOneLi
       {2999, u"Test table text 2999, last of the network range."}};
   for (const auto& [code, text] : cases) EXPECT_EQ(GetErrorText(code), text) << code;
   forms::Form form(forms::FormDesign{u"F", {}, 0, 0, nullptr});
-  const HHOOK hook = ::SetWindowsHookExW(WH_CBT, &RefuseWindows, nullptr, ::GetCurrentThreadId());
+  const UniqueHHook hook(::SetWindowsHookExW(WH_CBT, &RefuseWindows, nullptr, ::GetCurrentThreadId()));
   EXPECT_EQ(RaisedBy([&] { form.ShowModal(); }), Raised(2102, cases[1].second)) << "the box";
-  ::UnhookWindowsHookEx(hook);
   for (int32_t code : {2099, 3000, 5}) EXPECT_EQ(GetErrorText(code), SystemText(code)) << code;
   ::DeleteFileW(table.c_str());
   EXPECT_EQ(GetErrorText(2100), SystemText(2100)) << "without the network table";

@@ -85,7 +85,8 @@ TEST_F(ProductInfo, FactoryAndUnloadFollowComRules) {
     EXPECT_EQ(hr, E_NOINTERFACE);
   EXPECT_FALSE(none);
   for (HRESULT hr : {factory->CreateInstance(nullptr, IID_IUnknown, nullptr), object->get_ProductIcon(nullptr),
-                     object->QueryInterface(IID_IUnknown, nullptr),
+                     object->QueryInterface(IID_IUnknown, nullptr), object->GetTypeInfo(0, 0, nullptr),
+                     object->GetTypeInfoCount(nullptr),
                      CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory, nullptr)})
     EXPECT_EQ(hr, E_POINTER);
   ComPtr<ISupportErrorInfo> errors;
