@@ -229,8 +229,10 @@ HRESULT RegisterServer(RegistrationScope scope) noexcept {
       } else {
         Value before = ReadValue(hive, e.view, e.key, e.name);
         // A value that cannot be read could not be put back: it is not written over.
-        if (before.status != ERROR_FILE_NOT_FOUND) status = before.status;
-        overwritten.emplace_back(&e, std::move(before));
+        if (before.status == ERROR_SUCCESS || before.status == ERROR_FILE_NOT_FOUND)
+          overwritten.emplace_back(&e, std::move(before));
+        else
+          status = before.status;
       }
       if (status == ERROR_SUCCESS) status = WriteEntry(hive, e);
       if (status != ERROR_SUCCESS) {
