@@ -77,6 +77,7 @@ HRESULT CProductInfo::Create(REFIID iid, void** out) noexcept {
 }
 
 CProductInfo::CProductInfo(ThreadState& state) : state_(state) {
+  ++state_.owners;
   ++state_.objects;
   state_.lang.LoadLangLibrary(u"VELKORes");
   ProductInfo& info = state_.product_info;
@@ -92,8 +93,10 @@ CProductInfo::CProductInfo(ThreadState& state) : state_(state) {
 
 CProductInfo::~CProductInfo() {
   state_.lang.FreeLangLibrary();
-  // Not at the thread's end: DllMain must make no COM call.
-  if (--state_.objects == 0) state_.product_icon = nullptr;
+  // Not at the thread's end: DllMain must make no COM call. Nor after it: the
+  // apartment the icon belongs to is gone.
+  if (--state_.objects == 0 && !state_.thread_ended) state_.product_icon = nullptr;
+  ReleaseThreadState(state_);
 }
 
 STDMETHODIMP CProductInfo::QueryInterface(REFIID iid, void** out) noexcept {

@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -134,21 +135,61 @@ std::wstring LongPath(const std::wstring& path) {
   return length && length < long_path.size() ? long_path.substr(0, length) : path;
 }
 
+// A value as the registry holds it: the result of reading it
+// (ERROR_FILE_NOT_FOUND where the key or the value is missing), its type and bytes.
+struct Value {
+  LSTATUS status = ERROR_SUCCESS;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+};
+
+Value ReadValue(HKEY hive, REGSAM view, const std::wstring& key, const wchar_t* name) {
+  Value value;
+  UniqueHKey opened;
+  DWORD bytes = 0;
+  value.status = ::RegOpenKeyExW(hive, ClassesPath(key).c_str(), 0, KEY_QUERY_VALUE | view, opened.put());
+  if (value.status == ERROR_SUCCESS)
+    value.status = ::RegQueryValueExW(opened.get(), name, nullptr, &value.type, nullptr, &bytes);
+  if (value.status != ERROR_SUCCESS) return value;
+  value.data.resize(bytes);
+  // A value that grew in between fails with ERROR_MORE_DATA: it is not read.
+  value.status = ::RegQueryValueExW(opened.get(), name, nullptr, &value.type, value.data.data(), &bytes);
+  value.data.resize(std::min<size_t>(bytes, value.data.size()));
+  return value;
+}
+
+// Puts a value back as `before` holds it: written again, or deleted where it was missing.
+void Restore(HKEY hive, const Entry& e, const Value& before) {
+  UniqueHKey key;
+  if (::RegOpenKeyExW(hive, ClassesPath(e.key).c_str(), 0, KEY_SET_VALUE | e.view, key.put()) != ERROR_SUCCESS) return;
+  if (before.status == ERROR_SUCCESS)
+    ::RegSetValueExW(key.get(), e.name, 0, before.type, before.data.data(), static_cast<DWORD>(before.data.size()));
+  else
+    ::RegDeleteValueW(key.get(), e.name);
+}
+
+// `text` with its environment variables expanded; "" where that fails.
+std::wstring Expanded(const std::wstring& text) {
+  const DWORD length = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+  std::wstring expanded(length, L'\0');
+  if (length == 0 || ::ExpandEnvironmentStringsW(text.c_str(), expanded.data(), length) != length) return {};
+  return expanded.c_str();
+}
+
 // Whether the default value of `key` names no file but `path` (compared as a
 // full path, without regard to case): an entry that another copy of the DLL
-// wrote over this one's is that copy's to remove.
+// wrote over this one's is that copy's to remove. A missing key or value names
+// no file; a value that cannot be read, or is not a string, names one this
+// code cannot tell, and is left.
 bool NamesNoOtherFile(HKEY hive, REGSAM view, const std::wstring& key, const std::wstring& path) {
-  UniqueHKey opened;
-  DWORD type = 0, bytes = 0;
-  if (::RegOpenKeyExW(hive, ClassesPath(key).c_str(), 0, KEY_QUERY_VALUE | view, opened.put()) != ERROR_SUCCESS ||
-      ::RegQueryValueExW(opened.get(), nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS || type != REG_SZ)
-    return true;
-  std::wstring named(bytes / sizeof(wchar_t) + 1, L'\0');
-  bytes = static_cast<DWORD>(named.size() * sizeof(wchar_t));
-  if (::RegQueryValueExW(opened.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(named.data()), &bytes) !=
-      ERROR_SUCCESS)
-    return true;
-  return ::CompareStringOrdinal(LongPath(named.c_str()).c_str(), -1, LongPath(path).c_str(), -1, TRUE) == CSTR_EQUAL;
+  const Value value = ReadValue(hive, view, key, nullptr);
+  if (value.status == ERROR_FILE_NOT_FOUND) return true;
+  if (value.status != ERROR_SUCCESS || (value.type != REG_SZ && value.type != REG_EXPAND_SZ)) return false;
+  std::wstring named(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / sizeof(wchar_t));
+  named = named.c_str();  // up to its terminator
+  if (value.type == REG_EXPAND_SZ) named = Expanded(named);
+  return !named.empty() &&
+         ::CompareStringOrdinal(LongPath(named).c_str(), -1, LongPath(path).c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 std::wstring OwnPath() {
@@ -176,13 +217,27 @@ HRESULT RegisterServer(RegistrationScope scope) noexcept {
     lib->ReleaseTLibAttr(attr);
 
     const HKEY hive = Hive(scope);
+    const std::vector<Entry> entries = MakeEntries(path, flags);
+    // What this call creates, and the values it writes over in keys that were
+    // there (another copy's registration, which hosts may be using).
     std::vector<std::pair<REGSAM, std::wstring>> created;
-    for (const Entry& e : MakeEntries(path, flags)) {
-      if (std::wstring top = FirstMissing(hive, e.view, e.key); !top.empty()) created.emplace_back(e.view, top);
-      const LSTATUS status = WriteEntry(hive, e);
+    std::vector<std::pair<const Entry*, Value>> overwritten;
+    for (const Entry& e : entries) {
+      LSTATUS status = ERROR_SUCCESS;
+      if (std::wstring top = FirstMissing(hive, e.view, e.key); !top.empty()) {
+        created.emplace_back(e.view, top);
+      } else {
+        Value before = ReadValue(hive, e.view, e.key, e.name);
+        // A value that cannot be read could not be put back: it is not written over.
+        if (before.status == ERROR_SUCCESS || before.status == ERROR_FILE_NOT_FOUND)
+          overwritten.emplace_back(&e, std::move(before));
+        else
+          status = before.status;
+      }
+      if (status == ERROR_SUCCESS) status = WriteEntry(hive, e);
       if (status != ERROR_SUCCESS) {
-        // Only what this call created goes: a registration made before it,
-        // which hosts may be using, stays as it was.
+        // Everything goes back as it was before this call.
+        for (auto it = overwritten.rbegin(); it != overwritten.rend(); ++it) Restore(hive, *it->first, it->second);
         for (auto it = created.rbegin(); it != created.rend(); ++it) (void)DeleteTree(hive, it->first, it->second);
         return HRESULT_FROM_WIN32(status);
       }

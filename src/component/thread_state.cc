@@ -29,11 +29,17 @@ ThreadState& CurrentThreadState() {
   return *owned.release();
 }
 
+void ReleaseThreadState(ThreadState& state) noexcept {
+  if (--state.owners == 0) delete &state;
+}
+
 void OnThreadDetach() noexcept {
   if (g_slot == TLS_OUT_OF_INDEXES) return;
   auto* state = static_cast<ThreadState*>(::TlsGetValue(g_slot));
   ::TlsSetValue(g_slot, nullptr);
-  delete state;
+  if (!state) return;
+  state->thread_ended = true;
+  ReleaseThreadState(*state);
 }
 
 }  // namespace velko

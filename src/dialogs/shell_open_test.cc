@@ -50,14 +50,10 @@ BOOL WINAPI HighContrast(UINT action, UINT size, void* value, UINT flags) {
 
 HMODULE WINAPI NoLibrary(LPCWSTR, HANDLE, DWORD) { return ::SetLastError(ERROR_MOD_NOT_FOUND), nullptr; }
 
-TEST(ShellOpen, WithoutShell32FailsAndOtherwiseReturnsTheShellsResult) {
-  {
-    testing::SeamSwap fail(seams::LoadLibraryExW, &NoLibrary);
-    EXPECT_EQ(ShellOpen(nullptr, u"C:\\x.velko", u"", u"", 1), SE_ERR_DLLNOTFOUND) << "without shell32";
-  }
-  // Then the shell itself answers (shell32 is loaded now) with its failure for a missing file.
-  EXPECT_EQ(ShellOpen(nullptr, u"C:\\no such folder\\x.velko", u"", u"", 1),
-            reinterpret_cast<intptr_t>(::ShellExecuteA(nullptr, "open", "C:\\no such folder\\x.velko", nullptr, nullptr, 1)));
+// (What the shell answers otherwise is the shell's: comparing with it would restate the call.)
+TEST(ShellOpen, WithoutShell32FailsWithDllNotFound) {
+  testing::SeamSwap fail(seams::LoadLibraryExW, &NoLibrary);
+  EXPECT_EQ(ShellOpen(nullptr, u"C:\\x.velko", u"", u"", 1), SE_ERR_DLLNOTFOUND) << "without shell32";
 }
 
 TEST(AboutBox, TheLinkOpensItsAddressByItsOwnDefaultActionAndTheButtonsOpenTheirsWithTheBoxAsOwner) {

@@ -1,9 +1,12 @@
-// The component's one internal error type.
+// The component's one internal error type, and the one way a Windows error
+// becomes one.
 //
 // Below the COM layer every failure that must reach a host is thrown as an
 // `Error`: a number and a description, like an automation error. A system
-// failure carries the Windows system error code and its text; the COM boundary
-// turns it into IErrorInfo plus an HRESULT (see component/com_error.h).
+// failure carries the Windows system error code and its text (ThrowSystemError),
+// so the same code reaches a host with the same text whichever part of the
+// component met it; the COM boundary turns it into IErrorInfo plus an HRESULT
+// (see component/com_error.h).
 #pragma once
 
 #include <cstdint>
@@ -26,6 +29,19 @@ class Error : public std::exception {
   int32_t number_;
   std::u16string description_;
 };
+
+// The one-line text of a system error code in the user's default language, or ""
+// when no table knows the code. Codes 2100..2999 (the LAN Manager range) ask the
+// network table "netmsg.dll" of the system folder (never one a host's folder or
+// the current one holds, whose texts could lie) first and the system table after
+// it; when that library cannot be loaded, the system table alone. One final CR LF
+// is dropped, every other CR LF becomes one space, and a space before the final
+// CR LF stays. Never raises for a failing system call; the modules and buffers it
+// takes are released on every path.
+std::u16string GetErrorText(int32_t error_code);
+
+// Throws Error(code, GetErrorText(code)).
+[[noreturn]] void ThrowSystemError(uint32_t code);
 
 // Automation's own run-time errors, for the few helpers that behave like
 // 16-bit integer code (their position counters overflow past 32,767).

@@ -9,13 +9,14 @@
 #include "platform/win32/seams.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
-#include "system/api_support.h"
 
 namespace velko {
 
 namespace {
 
 constexpr char16_t kRemoteConnectText[] = u"Error connecting to remote registry";
+// GetString's first read: 256 code units (512 bytes) on the stack.
+constexpr size_t kFirstReadUnits = 256;
 
 // How an operation answers a failed open of its key. The connect step always
 // fails with the connect text, and 5 (access denied) gets the connect text on
@@ -85,7 +86,7 @@ class CRegSettings::Session {
     const bool remote_text =
         rc == ERROR_ACCESS_DENIED || (missing ? failures.missing_says_remote : failures.other_says_remote);
     if (remote && remote_text) throw Error(rc, kRemoteConnectText);
-    RaiseSystemError(rc);
+    ThrowSystemError(rc);
   }
 
   HKEY key() const { return key_.get(); }
@@ -112,7 +113,7 @@ bool CRegSettings::DeleteSetting(const std::u16string& Section, const std::u16st
     rc = ::RegDeleteKeyW(session.key(), AsWide(Section));
   }
   session.Close();
-  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
   return true;
 }
 
@@ -150,17 +151,30 @@ std::u16string CRegSettings::GetString(const std::u16string& Section, const std:
   Session session(*this);
   if (!session.Open(Section, false, kGetStringFailures)) return Default;
   const std::u16string& name = ValueName(Key);
-  DWORD size = 0;
-  const LSTATUS rc = seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, nullptr, &size);
-  if (rc == ERROR_FILE_NOT_FOUND) return Default;
-  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
-  if (size == 0) return Default;
-  std::vector<char16_t> buffer(size / 2 + 1);  // whole code units for an odd byte count
-  // A value that changed in between (grown past the buffer, deleted) reads as absent.
-  if (seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
-                              &size) != ERROR_SUCCESS)
+  // One read where the value fits this buffer, as most settings do; a longer
+  // one is read again into a buffer of the size the first read reported.
+  char16_t fixed[kFirstReadUnits];
+  std::vector<char16_t> grown;
+  const char16_t* data = fixed;
+  size_t capacity = kFirstReadUnits;
+  DWORD size = sizeof fixed;
+  const LSTATUS rc =
+      seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, reinterpret_cast<BYTE*>(fixed), &size);
+  if (rc == ERROR_MORE_DATA) {
+    grown.resize(size / 2 + 1);  // whole code units for an odd byte count
+    data = grown.data(), capacity = grown.size();
+    // A value that changed in between (grown again, deleted) reads as absent.
+    if (seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, reinterpret_cast<BYTE*>(grown.data()),
+                                &size) != ERROR_SUCCESS)
+      return Default;
+  } else if (rc == ERROR_FILE_NOT_FOUND) {
     return Default;
-  return std::u16string(buffer.data(), std::min(TextUnits(size), buffer.size()));
+  } else if (rc != ERROR_SUCCESS) {
+    ThrowSystemError(rc);
+  }
+  if (size == 0) return Default;
+  // TextUnits never reaches past the bytes read: an odd count's last byte is dropped.
+  return std::u16string(data, std::min(TextUnits(size), capacity));
 }
 
 bool CRegSettings::SaveString(const std::u16string& Section, const std::u16string& Key,
@@ -180,24 +194,21 @@ bool CRegSettings::SaveString(const std::u16string& Section, const std::u16strin
                           static_cast<DWORD>(Setting.size() * sizeof(char16_t)));
   }
   session.Close();
-  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
   return true;
 }
 
 int32_t CRegSettings::GetDWord(const std::u16string& Section, const std::u16string& Key, int32_t Default) {
   Session session(*this);
   if (!session.Open(Section, false, kGetDWordFailures)) return Default;
-  const std::u16string& name = ValueName(Key);
-  DWORD size = 0;
-  const LSTATUS rc = seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, nullptr, &size);
-  if (rc == ERROR_FILE_NOT_FOUND) return Default;
-  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
-  if (size == 0) return Default;
   BYTE bytes[4] = {};
-  size = sizeof bytes;
-  // Data longer than four bytes fails here (ERROR_MORE_DATA) and reads as absent.
-  if (seams::RegQueryValueExW(session.key(), AsWide(name), nullptr, nullptr, bytes, &size) != ERROR_SUCCESS)
-    return Default;
+  DWORD size = sizeof bytes;
+  const LSTATUS rc =
+      seams::RegQueryValueExW(session.key(), AsWide(ValueName(Key)), nullptr, nullptr, bytes, &size);
+  // Data longer than four bytes does not fit (ERROR_MORE_DATA) and reads as absent.
+  if (rc == ERROR_FILE_NOT_FOUND || rc == ERROR_MORE_DATA) return Default;
+  if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
+  if (size == 0) return Default;
   return static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24);
 }
 
@@ -209,7 +220,7 @@ bool CRegSettings::SaveDWord(const std::u16string& Section, const std::u16string
                             static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
   const LSTATUS rc = ::RegSetValueExW(session.key(), AsWide(ValueName(Key)), 0, REG_DWORD, bytes, sizeof bytes);
   session.Close();
-  if (rc != ERROR_SUCCESS) RaiseSystemError(rc);
+  if (rc != ERROR_SUCCESS) ThrowSystemError(rc);
   return true;
 }
 
@@ -232,10 +243,6 @@ std::u16string CRegSettings::BuildKeyPath(const std::u16string& section) const {
 bool CRegSettings::IsRemote() const {
   return !MachineName_.empty() && (HKeyRoot_ == kHKeyLocalMachine || HKeyRoot_ == kHKeyUsers);
 }
-
-std::u16string CRegSettings::GetErrorText(int32_t code) { return velko::GetErrorText(code); }
-
-void CRegSettings::RaiseSystemError(int32_t code) { throw Error(code, GetErrorText(code)); }
 
 std::u16string CRegSettings::StringFromPointer(const char16_t* pointer, bool release) noexcept {
   std::u16string text;

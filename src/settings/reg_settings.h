@@ -95,10 +95,6 @@ class CRegSettings {
 
   std::u16string BuildKeyPath(const std::u16string& section) const;
   bool IsRemote() const;
-  // The one-line text of a system error code ("" when no table has one); codes
-  // 2100..2999 are looked up in netmsg.dll first.
-  static std::u16string GetErrorText(int32_t code);
-  [[noreturn]] static void RaiseSystemError(int32_t code);
   // The text at `pointer` ("" for null), released with CoTaskMemFree when asked.
   static std::u16string StringFromPointer(const char16_t* pointer, bool release) noexcept;
   // StripAtNull, then trailing U+0020 removed.

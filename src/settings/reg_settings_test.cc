@@ -180,24 +180,26 @@ TEST_F(RegSettingsTest, ConnectAndOpenFailuresGiveTheDefaultTheSystemTextOrTheCo
     const Outcome expected =
         want == 'C' ? Outcome{code, u"Error connecting to remote registry"} : want == 'S' ? SystemError(code) : Outcome{};
     EXPECT_EQ(RaisedBy(kOperations[op]), expected) << "operation " << op << ", cell " << cell;
-    EXPECT_TRUE(g_open.empty()) << "a connection left open: operation " << op << ", cell " << cell;
     EXPECT_EQ(g_machine, remote ? L"\\\\far" : L"") << "the name goes as stored, and only for a remote root";
     EXPECT_EQ(g_rights, static_cast<REGSAM>(cell == 0 ? 0 : writes ? KEY_ALL_ACCESS : KEY_READ)) << op << ", " << cell;
   }
 }
 
-// The size query failing raises its error; the read after it failing (the value
-// changed in between) gives the default. Both would read the value without them.
-TEST_F(RegSettingsTest, AFailingSizeQueryRaisesAndAFailingSecondReadGivesTheDefault) {
+// The first read failing raises its error. A value longer than the first
+// read's buffer is read again, and that read failing (the value changed in
+// between) gives the default. GetDWord reads once.
+TEST_F(RegSettingsTest, AFailingFirstReadRaisesAndAFailingSecondReadGivesTheDefault) {
   Raw(L"v", REG_BINARY, "abcd", 4);
+  Raw(L"long", REG_BINARY, std::string(1001, 'a').data(), 1001);
   SeamSwap query(seams::RegQueryValueExW, &QueryFailingLater);
-  for (int queries : {0, 1}) {
-    const Outcome want = queries == 0 ? SystemError(5) : Outcome{};
+  for (int queries : {0, 1, 2}) {
     g_queries = queries;
-    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetString(u"S", u"v", u"d"), u"d"); }), want) << queries;
-    g_queries = queries;
-    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 3), 3); }), want) << queries;
+    const std::u16string read = queries == 2 ? std::u16string(500, u'\x6161') : u"d";  // 1001 bytes: 500 units
+    EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetString(u"S", u"long", u"d"), read); }),
+              queries == 0 ? SystemError(5) : Outcome{}) << queries;
   }
+  g_queries = 0;
+  EXPECT_EQ(RaisedBy([&] { EXPECT_EQ(settings_.GetDWord(u"S", u"v", 3), 3); }), SystemError(5));
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include "platform/error.h"
 #include "platform/win32/wide.h"
-#include "system/api_support.h"
 
 namespace velko {
 namespace {
@@ -15,10 +14,6 @@ namespace {
 constexpr DWORD kReadBufferLength = 4096;
 
 const wchar_t* OrNull(const IniString& s) { return s ? AsWide(*s) : nullptr; }
-
-[[noreturn]] void ThrowSystemError(DWORD code) {
-  throw Error(static_cast<int32_t>(code), GetErrorText(static_cast<int32_t>(code)));
-}
 
 }  // namespace
 

@@ -10,7 +10,9 @@
 #include <functional>
 #include <iterator>
 
+#include "platform/win32/forms.h"
 #include "platform/win32/seams.h"
+#include "platform/win32/unique_handle.h"
 #include "system/api_ini.h"
 #include "system/api_support.h"
 #include "system/shared_module.h"
@@ -34,7 +36,11 @@ std::u16string SystemText(int32_t code) {
   return s.substr(0, s.find_last_not_of(u"\r\n") + 1);
 }
 
-// The network table is the system folder's; the one beside this program is never read.
+// Refuses every window of the thread, as a full desktop heap would.
+LRESULT CALLBACK RefuseWindows(int code, WPARAM, LPARAM) { return code == HCBT_CREATEWND && (::SetLastError(2102), 1); }
+
+// The network table is the system folder's; the one beside this program is never
+// read. A form whose window the system refuses raises the code with the same text.
 TEST(GetErrorText, NetworkCodesAskTheSystemsNetworkTableFirstAndTextsBecomeOneLine) {
   wchar_t system[MAX_PATH];
   const std::wstring table = std::wstring(system, ::GetSystemDirectoryW(system, MAX_PATH)) + L"\\netmsg.dll";
@@ -45,6 +51,9 @@ TEST(GetErrorText, NetworkCodesAskTheSystemsNetworkTableFirstAndTextsBecomeOneLi
       {2250, u"Test table text 2250, which the system table has too."},
       {2999, u"Test table text 2999, last of the network range."}};
   for (const auto& [code, text] : cases) EXPECT_EQ(GetErrorText(code), text) << code;
+  forms::Form form(forms::FormDesign{u"F", {}, 0, 0, nullptr});
+  const UniqueHHook hook(::SetWindowsHookExW(WH_CBT, &RefuseWindows, nullptr, ::GetCurrentThreadId()));
+  EXPECT_EQ(RaisedBy([&] { form.ShowModal(); }), Raised(2102, cases[1].second)) << "the box";
   for (int32_t code : {2099, 3000, 5}) EXPECT_EQ(GetErrorText(code), SystemText(code)) << code;
   ::DeleteFileW(table.c_str());
   EXPECT_EQ(GetErrorText(2100), SystemText(2100)) << "without the network table";

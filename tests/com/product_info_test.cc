@@ -55,13 +55,16 @@ TEST_F(ProductInfo, EachThreadHasOneRecordOfExactStringsThatEachNewObjectResetsA
     Put(other, L"via other", put);
   }
   std::wstring there;  // the libraries mapped there and its record, which a Put there leaves ours alone
+  ComPtr<_CProductInfo> outliving;  // released here after its thread has ended
   std::thread([&] {
     Apartment apartment;
-    auto object = Create();
-    there = std::to_wstring(MappedFilesNamed(L"VELKORes")) + L"|" + Get(object);
-    Put(object, L"second thread");
+    outliving = Create();
+    there = std::to_wstring(MappedFilesNamed(L"VELKORes")) + L"|" + Get(outliving);
+    Put(outliving, L"second thread");
   }).join();
   EXPECT_EQ(there + L"|" + Get(first), L"2||via other");
+  EXPECT_EQ(MappedFilesNamed(L"VELKORes"), 2) << "an object of an ended thread holds that thread's library";
+  outliving = nullptr;
   first = nullptr;
   EXPECT_EQ(MappedFilesNamed(L"VELKORes"), 1) << "held while an object of the thread lives";
   other = nullptr;
@@ -82,7 +85,8 @@ TEST_F(ProductInfo, FactoryAndUnloadFollowComRules) {
     EXPECT_EQ(hr, E_NOINTERFACE);
   EXPECT_FALSE(none);
   for (HRESULT hr : {factory->CreateInstance(nullptr, IID_IUnknown, nullptr), object->get_ProductIcon(nullptr),
-                     object->QueryInterface(IID_IUnknown, nullptr),
+                     object->QueryInterface(IID_IUnknown, nullptr), object->GetTypeInfo(0, 0, nullptr),
+                     object->GetTypeInfoCount(nullptr),
                      CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory, nullptr)})
     EXPECT_EQ(hr, E_POINTER);
   ComPtr<ISupportErrorInfo> errors;

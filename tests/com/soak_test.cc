@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -97,23 +96,6 @@ TEST(Lifetimes, LoadUseShowUnloadCyclesLeaveTheProcessAsTheFirstTenLeftIt) {
   EXPECT_TRUE(flat()) << "handles, free slots, GDI, USER, windows, mapped files, committed bytes: "
                       << ::testing::PrintToString(before) << " before " << round_cycles << " cycles, "
                       << ::testing::PrintToString(after) << " after";
-}
-
-// Objects made and used through IDispatch on four threads while another asks
-// the DLL, as CoFreeUnusedLibraries does, whether it can go: none may meet type
-// information that the unload check let go of.
-TEST(Lifetimes, ObjectsMadeWhileAnotherThreadAsksForTheUnloadReadLiveTypeInformation) {
-  std::atomic<bool> done{false};
-  std::jthread unloader([&] { while (!done) (void)CallExport("DllCanUnloadNow"); });
-  std::vector<std::jthread> users(4);
-  for (std::jthread& user : users) user = std::jthread([] {
-    Apartment apartment;
-    wchar_t name[] = L"ProductName", *names[] = {name};
-    DISPID id = 0;
-    for (int i = 0; i < 1000; ++i) ASSERT_EQ(Create()->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
-  });
-  users.clear();
-  done = true;
 }
 
 }  // namespace

@@ -13,8 +13,10 @@
 
 #include <atomic>
 #include <cmath>
+#include <thread>
 #include <tuple>
 
+#include "platform/error.h"
 #include "tests/com/com_host.h"
 #include "scripts/dialog_driver.h"
 
@@ -126,9 +128,12 @@ struct {
   HANDLE context = INVALID_HANDLE_VALUE;
 } g_inner;
 
+HWND ShownBox(HWND box = nullptr) {  // of this thread
+  return ::EnumThreadWindows(::GetCurrentThreadId(), TakeVisibleDialog, reinterpret_cast<LPARAM>(&box)), box;
+}
+
 void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND box = nullptr;
-  ::EnumThreadWindows(::GetCurrentThreadId(), TakeVisibleDialog, reinterpret_cast<LPARAM>(&box));
+  const HWND box = ShownBox();
   if (!box) return;
   ::KillTimer(nullptr, timer);
   ::GetCurrentActCtx(&g_inner.context);
@@ -190,44 +195,64 @@ LRESULT CALLBACK HostWindow(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 // The host's windows take no input while the box is up, and a window disabled
 // before stays so after it. A modal box that the host opens meanwhile (on a
 // message of its own) stays modal when the user closes the About box first: its
-// owner takes no input until it is closed too.
+// owner takes no input until it is closed too, while a window whose owned palette
+// the box disabled too takes input again at once.
 TEST_F(AboutBox, TheHostsWindowsTakeNoInputAndAModalBoxItOpensMeanwhileStaysModal) {
   const WNDCLASSW type{0, HostWindow, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"VELKO test host"};
   const HWND host = ::CreateWindowExW(0, MAKEINTATOM(::RegisterClassW(&type)), L"host", WS_OVERLAPPEDWINDOW, 0, 0, 50,
                                       50, nullptr, nullptr, nullptr, nullptr);
-  const HWND disabled = ::CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_DISABLED, 0, 0, 50, 50, nullptr,
-                                          nullptr, nullptr, nullptr);
-  BOOL enabled_under_modal = TRUE;
+  HWND windows[3] = {};  // disabled before; enabled, with a palette (shown above it) that it owns
+  for (int i = 0; i < 3; ++i)
+    windows[i] = ::CreateWindowExW(0, L"STATIC", L"", i == 0 ? WS_OVERLAPPEDWINDOW | WS_DISABLED : WS_POPUP | WS_VISIBLE,
+                                   0, 0, 50, 50, i == 2 ? windows[1] : nullptr, nullptr, nullptr, nullptr);
+  BOOL enabled_under_modal[2] = {TRUE, FALSE};
   Show(Product(L""), [&](HWND box, const std::vector<HWND>& c) {
     EXPECT_FALSE(::IsWindowEnabled(host));
     ::PostMessageW(host, WM_USER, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return ::FindWindowW(L"#32770", L"Host") != nullptr; }));
     ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
     WaitUntil([&] { return !::IsWindowVisible(box); }, 5000);
-    enabled_under_modal = ::IsWindowEnabled(host);
+    enabled_under_modal[0] = ::IsWindowEnabled(host), enabled_under_modal[1] = ::IsWindowEnabled(windows[1]);
     ::PostMessageW(::FindWindowW(L"#32770", L"Host"), WM_COMMAND, IDOK, 0);
   });
-  EXPECT_FALSE(enabled_under_modal) << "the host's window takes input under its own modal box";
-  EXPECT_EQ(std::tuple(::IsWindowEnabled(host), ::IsWindowEnabled(disabled)), std::tuple(TRUE, FALSE));
-  ::DestroyWindow(host), ::DestroyWindow(disabled);
+  // Under the host's modal box: the host's window, the palette's owner; then the host's, the disabled one, the palette.
+  EXPECT_EQ((std::vector<BOOL>{enabled_under_modal[0], enabled_under_modal[1], ::IsWindowEnabled(host),
+                               ::IsWindowEnabled(windows[0]), ::IsWindowEnabled(windows[2])}),
+            (std::vector<BOOL>{FALSE, TRUE, TRUE, FALSE, TRUE}));
+  for (HWND window : {windows[2], windows[1], windows[0], host}) ::DestroyWindow(window);
 }
 
-// On a window station that nobody sees (a service's, a web server's), the box
-// fails at once with 1459 and its text instead of waiting for ever.
+void CALLBACK CloseShownBox(HWND, UINT, UINT_PTR, DWORD) { ::PostMessageW(ShownBox(), WM_CLOSE, 0, 0); }
+
+// On a window station that nobody sees (a service's, a web server's), or on a
+// desktop of its own that is not the one taking input, the box fails at once
+// with 1459 and its text instead of waiting for ever; the next box loads afresh.
 TEST_F(AboutBox, FailsAtOnceWhereNobodyCanSeeIt) {
   const HWINSTA seen = ::GetProcessWindowStation(), unseen = ::CreateWindowStationW(L"VELKO service", 0, 0, nullptr);
   ASSERT_TRUE(unseen && ::SetProcessWindowStation(unseen));
+  auto o = Product(L"");
   VARIANT_BOOL result = VARIANT_TRUE;
-  const HRESULT hr = Product(L"")->ShowAboutBox(&result);
+  const HRESULT hr = o->ShowAboutBox(&result);
   ::SetProcessWindowStation(seen), ::CloseWindowStation(unseen);
   ComPtr<IErrorInfo> error;
   Bstr description;
   if (::GetErrorInfo(0, error.put()) == S_OK) error->GetDescription(description.put());
-  wchar_t text[512];
-  std::wstring expected(text, ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                               1459, 0x400, text, 512, nullptr));
-  expected.erase(expected.find_last_not_of(L"\r\n ") + 1);
-  EXPECT_EQ(std::tuple(hr, result, description.str()), std::tuple(HRESULT(0x800A05B3), VARIANT_FALSE, expected));
+  const std::u16string text = GetErrorText(1459);
+  EXPECT_EQ(std::tuple(hr, result, description.str()),
+            std::tuple(HRESULT(0x800A05B3), VARIANT_FALSE, std::wstring(text.begin(), text.end())));
+  const HDESK desktop = ::CreateDesktopW(L"VELKO hidden", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  std::thread([&] {
+    ASSERT_TRUE(desktop && ::SetThreadDesktop(desktop));  // before the apartment makes its window
+    Apartment apartment;
+    ::SetTimer(nullptr, 0, 5000, CloseShownBox);  // a box shown there would wait for ever; ends with the thread
+    EXPECT_EQ(Create()->ShowAboutBox(&result), HRESULT(0x800A05B3)) << "on a desktop that is not the one taking input";
+  }).join();
+  ::CloseDesktop(desktop);
+  o->put_ProductName(Bstr(L"Seen"));
+  Show(o, [](HWND, const std::vector<HWND>& c) {
+    EXPECT_EQ(Text(c[kProductName]), L"Seen 2.5");
+    ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
+  });
 }
 
 }  // namespace

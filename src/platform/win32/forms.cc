@@ -81,18 +81,6 @@ int WindowDpi(HWND window) {
   return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
-[[noreturn]] void ThrowLastError() {
-  const DWORD code = ::GetLastError();
-  wchar_t* buffer = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  UniqueLocal owned(buffer);
-  std::u16string text(FromWide(buffer ? buffer : L"", n));
-  while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ')) text.pop_back();
-  throw Error(static_cast<int32_t>(code), text);
-}
-
 HCURSOR PointingHand() {
   static const HCURSOR cursor = [] {
     HCURSOR own = ::LoadCursorW(OwnModule(), MAKEINTRESOURCEW(kPointingHandCursorId));
@@ -116,8 +104,9 @@ COLORREF LinkColor() {
 class TaskModalWindows {
  public:
   TaskModalWindows() {
-    ::EnumThreadWindows(::GetCurrentThreadId(), &Take, reinterpret_cast<LPARAM>(&windows_));
-    for (HWND window : windows_) ::EnableWindow(window, FALSE);
+    ::EnumThreadWindows(::GetCurrentThreadId(), &Take, reinterpret_cast<LPARAM>(&disabled_));
+    for (HWND window : disabled_) ::EnableWindow(window, FALSE);
+    restored_.assign(disabled_.size(), false);
   }
   TaskModalWindows(const TaskModalWindows&) = delete;
   TaskModalWindows& operator=(const TaskModalWindows&) = delete;
@@ -127,16 +116,22 @@ class TaskModalWindows {
   // window that owns a shown window the box did not disable stays disabled: a
   // modal box that the host opened meanwhile, whose loop runs inside this one
   // and ends first. Its owner must take no input until then; it is enabled when
-  // the box's loop has ended.
+  // the box's loop has ended. What the box disabled itself (an owned palette or
+  // Find window) holds nothing back, whichever order the windows come in.
   void Restore(bool in_loop) noexcept {
-    for (HWND& window : windows_) {
-      if (!window || (in_loop && OwnsShownWindow(window))) continue;
-      if (::IsWindow(window)) ::EnableWindow(window, TRUE);
-      window = nullptr;
+    for (size_t i = 0; i < disabled_.size(); ++i) {
+      if (restored_[i] || (in_loop && OwnsShownWindow(disabled_[i]))) continue;
+      if (::IsWindow(disabled_[i])) ::EnableWindow(disabled_[i], TRUE);
+      restored_[i] = true;
     }
   }
 
  private:
+  struct OwnedSearch {
+    HWND owner;
+    const std::vector<HWND>& disabled;
+    bool found;
+  };
   static BOOL CALLBACK Take(HWND window, LPARAM list) {
     return Boundary(
         [&] {
@@ -145,18 +140,43 @@ class TaskModalWindows {
         },
         [] { return FALSE; });
   }
-  static BOOL CALLBACK FindOwned(HWND window, LPARAM owner) {
-    const bool owned = ::GetWindow(window, GW_OWNER) == *reinterpret_cast<HWND*>(owner) &&
-                       ::IsWindowVisible(window) && ::IsWindowEnabled(window);
-    if (owned) *reinterpret_cast<HWND*>(owner) = nullptr;
-    return !owned;
+  static BOOL CALLBACK FindOwned(HWND window, LPARAM search) {
+    auto& s = *reinterpret_cast<OwnedSearch*>(search);
+    s.found = ::GetWindow(window, GW_OWNER) == s.owner && ::IsWindowVisible(window) && ::IsWindowEnabled(window) &&
+              std::find(s.disabled.begin(), s.disabled.end(), window) == s.disabled.end();
+    return !s.found;
   }
-  static bool OwnsShownWindow(HWND owner) {
-    ::EnumThreadWindows(::GetCurrentThreadId(), &FindOwned, reinterpret_cast<LPARAM>(&owner));
-    return owner == nullptr;
+  bool OwnsShownWindow(HWND owner) const {
+    OwnedSearch search{owner, disabled_, false};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindOwned, reinterpret_cast<LPARAM>(&search));
+    return search.found;
   }
-  std::vector<HWND> windows_;
+  // What the box disabled, in the system's order, and which of them are enabled again.
+  std::vector<HWND> disabled_;
+  std::vector<bool> restored_;
 };
+
+// Whether a user can see a window of this thread and answer it. A service, a
+// web server or a scheduled task has no desktop that anybody sees (a window
+// station that is not visible, or session 0, which no user's session is since
+// Windows Vista), nor does a thread on a desktop of its own that is not the one
+// taking input: the box would wait for ever for a click that cannot come. The
+// default desktop counts while a lock or a consent prompt covers it: its user
+// comes back to it. (Wine has no UOI_IO: there, only the default desktop counts.)
+bool SomebodySees() {
+  USEROBJECTFLAGS station{};
+  if (::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &station, sizeof station, nullptr) &&
+      !(station.dwFlags & WSF_VISIBLE))
+    return false;
+  DWORD session = 0;
+  if (::ProcessIdToSessionId(::GetCurrentProcessId(), &session) && session == 0) return false;
+  const HDESK desktop = ::GetThreadDesktop(::GetCurrentThreadId());
+  BOOL input = FALSE;
+  if (::GetUserObjectInformationW(desktop, UOI_IO, &input, sizeof input, nullptr) && input) return true;
+  wchar_t name[16] = {};  // longer names are not "Default"
+  return ::GetUserObjectInformationW(desktop, UOI_NAME, name, sizeof name, nullptr) &&
+         ::CompareStringOrdinal(name, -1, L"Default", -1, TRUE) == CSTR_EQUAL;
+}
 
 // Oleacc, loaded at the first request of assistive technology (most hosts never
 // meet one) and kept, as the delay-load helper keeps what it loads: clients may
@@ -193,7 +213,7 @@ class Dialog final {
     const INT_PTR result =
         ::DialogBoxIndirectParamW(OwnModule(), t, nullptr, &Proc, reinterpret_cast<LPARAM>(this));
     if (failure_) std::rethrow_exception(failure_);
-    if (result == -1) ThrowLastError();
+    if (result == -1) ThrowSystemError(::GetLastError());
   }
 
   // The form unloads. The thread's windows are enabled first, so that one of them is activated next.
@@ -254,16 +274,16 @@ class Dialog final {
     style |= label ? SS_LEFT | SS_NOTIFY | SS_NOPREFIX : control.design.is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
     HWND hwnd = ::CreateWindowExW(0, label ? L"STATIC" : L"BUTTON", AsWide(control.caption), style, 0, 0, 0, 0,
                                   hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), OwnModule(), nullptr);
-    if (!hwnd) ThrowLastError();
+    if (!hwnd) ThrowSystemError(::GetLastError());
     children_.push_back(hwnd);
     if (control.design.is_default) ::SendMessageW(hwnd_, DM_SETDEFID, id, 0);
     if (!control.design.link) return;
     // Subclassed by hand: comctl32's helpers would load it for hosts that never show the box.
     links_.push_back(std::make_unique<LinkLabel>(LinkLabel{control, form_.ModuleUse(), nullptr, nullptr}));
-    if (!::SetPropW(hwnd, kLinkLabelProperty, links_.back().get())) ThrowLastError();
+    if (!::SetPropW(hwnd, kLinkLabelProperty, links_.back().get())) ThrowSystemError(::GetLastError());
     links_.back()->static_proc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LinkLabelProc)));
-    if (!links_.back()->static_proc) ThrowLastError();
+    if (!links_.back()->static_proc) ThrowSystemError(::GetLastError());
   }
 
   // Sizes the frame round a client area of the form's size, centred on the screen.
@@ -570,21 +590,15 @@ void Form::Load() {
 
 void Form::ShowModal() {
   RequireNotShown();
-  // A service, a web server or a scheduled task has no desktop that anybody
-  // sees: the box would wait for ever for a click that cannot come.
-  USEROBJECTFLAGS station{};
-  if (::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &station, sizeof station, nullptr) &&
-      !(station.dwFlags & WSF_VISIBLE)) {
-    ::SetLastError(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
-    ThrowLastError();
-  }
-  Load();
-  Dialog dialog(*this);
-  // Whatever way the modal loop ends, a form without a window is not loaded.
+  // Whatever way this ends, a form without a window is not loaded: one that is
+  // refused here is loaded afresh by the next showing.
   struct Ended {
     Form& form;
     ~Ended() { form.dialog_ = nullptr, form.loaded_ = false; }
   } ended{*this};
+  if (!SomebodySees()) ThrowSystemError(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
+  Load();
+  Dialog dialog(*this);
   // Shown from here on, so that a call that comes in while the window is made finds it so.
   dialog_ = &dialog;
   dialog.Run();

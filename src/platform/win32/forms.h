@@ -131,8 +131,10 @@ class Form {
   // again when it unloads (one that owns a modal box opened meanwhile when that
   // box has closed). Returns when it has unloaded or its window is gone. 400
   // when it is already shown; 1459 (ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION) at
-  // once on a window station that nobody sees; the system's error when the
-  // window cannot be made.
+  // once where nobody sees the thread's desktop (a window station that is not
+  // visible, session 0, a desktop that is not the default one and not taking
+  // input); the system's error when the window cannot be made. Every failure but
+  // the first leaves the form unloaded.
   void ShowModal();
   // Nothing when not loaded; otherwise the window (if any) is told to go and the
   // form is no longer loaded. The properties keep their values until the next load.
