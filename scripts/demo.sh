@@ -26,6 +26,7 @@ in_locale() { if [ -n "$locale" ]; then LC_ALL=$locale "$@"; else "$@"; fi; }
 bash scripts/bootstrap.sh || { say "bootstrap failed"; exit 1; }
 mkdir -p "$logs"
 . scripts/wine-env.sh
+velko_own_run  # every process it starts ends with it
 
 # Hosts load the 32-bit DLL; without the 32-bit Wine loader the 64-bit one stands in.
 arch=x86

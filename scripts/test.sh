@@ -13,34 +13,13 @@ cd "$root"
 logs=$root/build/logs
 t0=$(date +%s)
 
-# Every process of this run carries the run's mark in its environment, also the
-# ones that leave their parent (Wine servers, Xvfb), so that the run can end them all.
-export VELKO_RUN="$$.$t0"
-end_run() {
-  trap - INT TERM EXIT
-  local round pids p
-  # Again until none is left: a process may start another while it is looked for.
-  for round in 1 2 3 4 5 6 7 8; do
-    pids=()
-    for p in /proc/[0-9]*; do
-      p=${p#/proc/}
-      [ "$p" != $$ ] && [ "$p" != "$BASHPID" ] && grep -qzx "VELKO_RUN=$VELKO_RUN" "/proc/$p/environ" 2>/dev/null && pids+=("$p")
-    done
-    [ ${#pids[@]} -gt 0 ] || return 0
-    kill -"$([ "$round" -le 2 ] && echo TERM || echo KILL)" "${pids[@]}" 2>/dev/null
-    for _ in $(seq 1 30); do kill -0 "${pids[@]}" 2>/dev/null || break; sleep 0.1; done
-  done
-}
-trap 'echo "test: stopped; ending what the run started"; end_run; exit 130' INT
-trap 'end_run; exit 143' TERM
-trap end_run EXIT
-
 bash scripts/bootstrap.sh || { echo "test: bootstrap failed"; exit 1; }
+. scripts/wine-env.sh
+velko_own_run
 mkdir -p "$logs"
 rm -f "$root"/build/mingw-*/junit.xml
 # The prefixes (the shared one, and the pristine one the package tests copy) are made while the builds run.
-(. scripts/wine-env.sh && velko_session && WINEPREFIX=$velko_pristine velko_prefix) >"$logs/prefixes.log" 2>&1 & prefixes=$!
-. scripts/wine-env.sh
+(velko_session && WINEPREFIX=$velko_pristine velko_prefix) >"$logs/prefixes.log" 2>&1 & prefixes=$!
 presets=(mingw-x64 mingw-x86)
 x86_factor=1
 if velko_wine32_present; then x86_way="natively, under this machine's 32-bit Wine"
@@ -48,18 +27,9 @@ else  # it boots and makes its prefix while the builds run, then waits for build
   x86_way="inside the emulated x86-64 machine (QEMU), as this kernel refuses 32-bit programs"
   x86_factor=4  # a Wine process starts in seconds there, and runs 6-7 times slower
   rm -f build/vm/io/built
-  # First, cheaply, that the machine sees a checkout wherever it lives: here
-  # through a folder under /tmp, with a space in its name, that links to this one.
-  (
-    link=$(mktemp -d /tmp/velko-checkout.XXXXXX) && ln -s "$root" "$link/the checkout" &&
-      VELKO_TIME_FACTOR=$x86_factor bash "$link/the checkout/scripts/x86-vm.sh" "$(printf \
-        'test "$(pwd)" = %q && test -f scripts/x86-vm.sh && echo seen >"$VELKO_VM_IO/checkout"' "$link/the checkout")" &&
-      grep -qx seen build/vm/io/checkout
-    rc=$?; rm -rf "$link" build/vm/io/checkout
-    [ $rc -eq 0 ] && echo "x86: the emulated machine sees a checkout under /tmp" ||
-      echo "x86: FAILED: the emulated machine does not see a checkout under /tmp, behind a link, with a space in its path"
-    [ $rc -eq 0 ] && VELKO_TIME_FACTOR=$x86_factor bash scripts/x86-vm.sh --tests
-  ) >"$logs/ctest-mingw-x86.log" 2>&1 & x86_machine=$!
+  # First, cheaply, that the machine sees a checkout wherever it lives.
+  (export VELKO_TIME_FACTOR=$x86_factor; bash scripts/x86-vm.sh --check && bash scripts/x86-vm.sh --tests) \
+    >"$logs/ctest-mingw-x86.log" 2>&1 & x86_machine=$!
 fi
 
 # Both builds at once: the second mostly waits for the first's compiles anyway.
@@ -98,16 +68,10 @@ for p in "${ran[@]}"; do
   echo "== test $p"; [ "$p" = mingw-x86 ] && echo "x86 ran $x86_way"
   grep -E "^x86: |Test +#|tests passed|FAIL" "$logs/ctest-$p.log"
   # ctest's own record of each entry: passed, failed (a time limit too), or skipped (exit code 77).
-  counts=$(python3 - "build/$p/junit.xml" <<'EOF'
-import sys, xml.etree.ElementTree as ET
-try: cases = list(ET.parse(sys.argv[1]).getroot().iter("testcase"))
-except (OSError, ET.ParseError): cases = []
-skipped = [c for c in cases if (s := c.find("skipped")) is not None and s.get("message", "").startswith("SKIP_RETURN_CODE")]
-passed = [c for c in cases if c.get("status") == "run"]
-print(len(passed), len(cases) - len(passed) - len(skipped), len(skipped), len(cases))
-EOF
-)
-  read -r p_passed p_failed p_skipped p_all <<<"$counts"
+  read -r p_passed p_failed p_skipped p_all < <(python3 -c 'import sys, xml.etree.ElementTree as ET
+c = [(t.get("status"), ET.tostring(t, "unicode")) for t in ET.parse(sys.argv[1]).iter("testcase")]
+r, s = sum(st == "run" for st, _ in c), sum("SKIP_RETURN_CODE" in x for _, x in c); print(r, len(c) - r - s, s, len(c))' \
+    "build/$p/junit.xml" 2>/dev/null || echo 0 0 0 0)
   [ "$p_all" -gt 0 ] || { echo "no test of $p ran; its log ends:"; tail -n 15 "$logs/ctest-$p.log"; p_failed=1; }
   grep -q "^x86: FAILED" "$logs/ctest-$p.log" && p_failed=$((p_failed + 1))
   passed=$((passed + p_passed)); failed=$((failed + p_failed)); skipped=$((skipped + p_skipped))

@@ -53,6 +53,32 @@ velko_when_gone() {
   setsid -f bash -c 'tail --pid="$1" -f /dev/null 2>/dev/null; shift; "$@"' velko-watcher "$@" </dev/null >/dev/null 2>&1
 }
 
+# Makes the calling script own a run: every process it starts from now on carries
+# the run's mark in its environment (VELKO_RUN), also those that leave their
+# parent (Wine servers, Xvfb), and all of them end when the script ends, normally,
+# on Ctrl+C or on a kill (velko_end_run).
+velko_own_run() {
+  export VELKO_RUN="$$.$(date +%s%N)"
+  trap 'echo "stopped; ending what the run started" >&2; velko_end_run; exit 130' INT
+  trap 'velko_end_run; exit 143' TERM
+  trap velko_end_run EXIT
+}
+velko_end_run() {
+  trap - INT TERM EXIT
+  local round pids p
+  # Again until none is left: a process may start another while it is looked for.
+  for round in 1 2 3 4 5 6 7 8; do
+    pids=()
+    for p in /proc/[0-9]*; do
+      p=${p#/proc/}
+      [ "$p" != $$ ] && [ "$p" != "$BASHPID" ] && grep -qzx "VELKO_RUN=$VELKO_RUN" "/proc/$p/environ" 2>/dev/null && pids+=("$p")
+    done
+    [ ${#pids[@]} -gt 0 ] || return 0
+    kill -"$([ "$round" -le 2 ] && echo TERM || echo KILL)" "${pids[@]}" 2>/dev/null
+    for _ in $(seq 1 30); do kill -0 "${pids[@]}" 2>/dev/null || break; sleep 0.1; done
+  done
+}
+
 # One Wine server for $WINEPREFIX while the calling (sub)shell runs, ended with it.
 velko_server() {
   wineserver -p </dev/null >/dev/null 2>&1

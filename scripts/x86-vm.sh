@@ -2,7 +2,9 @@
 # Runs a command inside an emulated x86-64 machine whose kernel runs 32-bit
 # programs, for machines whose own kernel refuses them ("Exec format error"):
 #   x86-vm.sh --prepare          fetch what the machine boots (bootstrap calls it)
-#   x86-vm.sh --tests            run scripts/x86-guest.sh there (scripts/test.sh does)
+#   x86-vm.sh --check            boot it once to see that it finds this checkout
+#                                through a link under /tmp with a space in its path
+#   x86-vm.sh --tests            run scripts/x86-guest.sh there (scripts/test.sh does both)
 #   x86-vm.sh <command...>       run the command there with bash, in this checkout
 # The guest is Debian's own amd64 kernel under QEMU's software emulation (TCG),
 # with a busybox initramfs. It sees this machine's / read-only over virtio-9p,
@@ -138,6 +140,17 @@ boot() {
 }
 
 if [ "${1:-}" = --prepare ]; then prepare; exit; fi
+# --check: that the machine sees a checkout wherever it lives; here it reaches
+# this one through a folder under /tmp, with a space in its name, that links to it.
+if [ "${1:-}" = --check ]; then
+  link=$(mktemp -d /tmp/velko-checkout.XXXXXX) && ln -s "$root" "$link/the checkout" &&
+    bash "$link/the checkout/scripts/x86-vm.sh" "$(printf 'test "$(pwd)" = %q && test -f scripts/x86-vm.sh &&
+      echo seen >"$VELKO_VM_IO/checkout"' "$link/the checkout")" && grep -qx seen "$vm/io/checkout"
+  rc=$?; rm -rf "$link" "$vm/io/checkout"
+  [ $rc -eq 0 ] && echo "x86: the emulated machine sees a checkout under /tmp" ||
+    echo "x86: FAILED: the emulated machine does not see a checkout under /tmp, behind a link, with a space in its path"
+  exit $rc
+fi
 # --tests: the x86 half of scripts/test.sh, which writes build/vm/io/built (the
 # names of the builds that failed, or nothing) when the builds are done.
 if [ "${1:-}" = --tests ]; then
@@ -151,7 +164,7 @@ if [ "${1:-}" = --tests ]; then
   mv -f "$vm"/io/junit.xml "$root/build/mingw-x86/junit.xml" 2>/dev/null
   exit $rc
 fi
-[ $# -gt 0 ] || { echo "usage: x86-vm.sh --prepare | --tests | <command...>" >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: x86-vm.sh --prepare | --check | --tests | <command...>" >&2; exit 2; }
 prepare || exit 125
 command -v qemu-system-x86_64 >/dev/null || { log "qemu-system-x86_64 missing (bash scripts/bootstrap.sh)"; exit 125; }
 mkdir -p "$vm/io" && initramfs || exit 125
