@@ -73,7 +73,6 @@ c = [(t.get("status"), ET.tostring(t, "unicode")) for t in ET.parse(sys.argv[1])
 r, s = sum(st == "run" for st, _ in c), sum("SKIP_RETURN_CODE" in x for _, x in c); print(r, len(c) - r - s, s, len(c))' \
     "build/$p/junit.xml" 2>/dev/null || echo 0 0 0 0)
   [ "$p_all" -gt 0 ] || { echo "no test of $p ran; its log ends:"; tail -n 15 "$logs/ctest-$p.log"; p_failed=1; }
-  grep -q "^x86: FAILED" "$logs/ctest-$p.log" && p_failed=$((p_failed + 1))
   passed=$((passed + p_passed)); failed=$((failed + p_failed)); skipped=$((skipped + p_skipped))
 done
 
