@@ -10,6 +10,8 @@ The module keeps the product's component tables and drops what only a product
 has: Feature, Media, Upgrade, Property (ProductCode and the rest) and the
 sequences, which a module has as Module*Sequence tables. It then
   - suffixes the keys wixl makes up itself (the Registry table's),
+  - sequences the standard actions the tables need in ModuleInstallExecuteSequence
+    and ModuleInstallUISequence,
   - points a predefined folder's suffixed row (ProgramFilesFolder.<GUID>) at the
     folder with a type 51 action at sequence 1, so that the module installs where
     the MSI does without a Directory row that collides with the product's,
@@ -19,8 +21,8 @@ sequences, which a module has as Module*Sequence tables. It then
     MergeModule.CABinet stream,
   - writes the summary information a module has: Template "Intel;1033" or
     "x64;1033", Revision the module GUID.
-It stops, writing nothing, when a key is left without the suffix (TARGETDIR is
-the one key every module shares) or when the cabinet and the File table disagree.
+It stops, writing nothing, when a key is left without the suffix (TARGETDIR and
+the standard actions are Windows' own names) or when the cabinet and the File table disagree.
 """
 import os
 import struct
@@ -32,6 +34,8 @@ PRODUCT_ONLY = {"Feature", "FeatureComponents", "Media", "Property", "Upgrade", 
                 "InstallUISequence", "AdminExecuteSequence", "AdminUISequence", "AdvtExecuteSequence",
                 "_SummaryInformation", "_ForceCodepage"}
 SEQUENCE = (["Action", "Sequence", "BaseAction", "After", "Condition"], ["s72", "I2", "S72", "I2", "S255"])
+# The actions that serve only what a module drops: upgrades and launch conditions.
+UPGRADE_ACTIONS = {"FindRelatedProducts", "LaunchConditions", "MigrateFeatureStates", "RemoveExistingProducts"}
 
 
 def msiinfo(*args):
@@ -92,9 +96,15 @@ def main(msi, out, guid, version, arch):
             actions.append([row[0], "51", row[0], f"[{folder}]", ""])
     tables["CustomAction"] = {"columns": ["Action", "Type", "Source", "Target", "ExtendedType"],
                               "types": ["s72", "i2", "S72", "S255", "I4"], "keys": ["Action"], "rows": actions}
-    for name in "ModuleInstallExecuteSequence", "ModuleInstallUISequence":
-        tables[name] = {"columns": SEQUENCE[0], "types": SEQUENCE[1], "keys": ["Action"],
-                        "rows": [[a[0], "1", "", "", ""] for a in actions]}
+    standard_actions = set()
+    for name in "InstallExecuteSequence", "InstallUISequence":
+        # wixl sequences exactly the standard actions its tables need (a product
+        # without registry entries has no WriteRegistryValues); the module brings
+        # them, and the merge tool adds those the product lacks.
+        standard = [[r[0], r[2], "", "", r[1]] for r in read_table(msi, name)["rows"] if r[0] not in UPGRADE_ACTIONS]
+        standard_actions |= {r[0] for r in standard}
+        tables["Module" + name] = {"columns": SEQUENCE[0], "types": SEQUENCE[1], "keys": ["Action"],
+                                   "rows": standard + [[a[0], "1", "", "", ""] for a in actions]}
     tables["ModuleSignature"] = {"columns": ["ModuleID", "Language", "Version"], "types": ["s72", "i2", "s32"],
                                  "keys": ["ModuleID", "Language"], "rows": [[module_id, "1033", version]]}
     tables["ModuleComponents"] = {"columns": ["Component", "ModuleID", "Language"], "types": ["s72", "s72", "i2"],
@@ -107,7 +117,8 @@ def main(msi, out, guid, version, arch):
         for row in table["rows"]:
             for key in table["keys"]:
                 value = row[column(table, key)]
-                if not value.endswith(suffix) and value != "TARGETDIR" and key not in ("Language", "ModuleID"):
+                exempt = value == "TARGETDIR" or key == "Language" or value in standard_actions  # Windows' own names
+                if not value.endswith(suffix) and not exempt:
                     sys.exit(f"msm: {name} key {key} = {value!r} lacks the module suffix")
 
     media = read_table(msi, "Media")["rows"]
