@@ -54,6 +54,10 @@ for f in "$tmp"/VELKO-99.0.0-$arch.msi "$tmp"/VELKO-99.0.0-$arch/bin/*.{dll,DLL}
 done
 
 . "$root/scripts/wine-env.sh"
+# However the script ends (its end, ctest's time limit, Ctrl+C), the Wine servers
+# of its prefixes and its own children end with it, and so does a display it took.
+stop() { for p in "$build"/{msi,regsvr32}-prefix; do [ ! -d "$p" ] || WINEPREFIX=$p wineserver -k; done 2>/dev/null; pkill -P $$; velko_end_session; }
+trap stop EXIT; trap 'exit 130' INT; trap 'exit 143' TERM
 if [ "$arch" = x86 ] && ! velko_wine32_present; then
   echo "SKIPPED: wine32 does not run here; the x86 packages were checked without Wine: $failures failure(s)"
   [ "$failures" -eq 0 ] && exit 77 || exit 1
