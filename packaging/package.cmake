@@ -3,9 +3,10 @@
 #   cmake -DCONFIG=<build>/packaging/package-config.cmake -DACTION=msi|dist
 #         [-DVERSION=<x.y.z>] [-DOUT=<folder>] -P package.cmake
 # msi  writes <OUT>/VELKO-<version>-<arch>.msi and its bill of materials (SPDX 2.3)
-#      <OUT>/VELKO-<version>-<arch>.msi.spdx.json;
-# dist writes <OUT>/VELKO-<version>-<arch>.zip, with its own bill of materials inside,
-#      and <OUT>/SHA256SUMS of the three.
+#      <OUT>/VELKO-<version>-<arch>.msi.spdx.json, and the merge module
+#      <OUT>/VELKO-<version>-<arch>.msm with <OUT>/VELKO-<version>-<arch>.msm.spdx.json;
+# dist writes <OUT>/VELKO-<version>-<arch>.zip, with the merge module and its own
+#      bill of materials inside, and <OUT>/SHA256SUMS of the five.
 # Both take the files from <OUT>/VELKO-<version>-<arch>/, the archive's contents,
 # where the DLLs are signed when VELKO_SIGN_PFX and VELKO_SIGN_PASSWORD are set.
 # Unsigned, the same commit gives the same bytes: every time the packages hold is
@@ -88,7 +89,8 @@ if(EXISTS ${stamp})
     set(fresh OFF)
   endif()
   foreach(entry IN LISTS contents ITEMS ${CMAKE_CURRENT_LIST_FILE} ${CONFIG} ${SOURCE_DIR}/packaging/VELKO.wxs
-        ${SOURCE_DIR}/packaging/interface.wxi ${tools}/sbom.py ${tools}/reproducible.py ${LINK_MAP})
+        ${SOURCE_DIR}/packaging/interface.wxi ${tools}/sbom.py ${tools}/reproducible.py ${tools}/msm.py
+        ${LINK_MAP})
     string(REGEX REPLACE "\\|.*" "" f ${entry})
     if(${f} IS_NEWER_THAN ${stamp})
       set(fresh OFF)
@@ -118,7 +120,10 @@ endif()
 if(ACTION STREQUAL "msi")
   set(msi ${OUT}/${name}.msi)
   set(msi_sbom ${OUT}/${name}.msi.spdx.json)
-  if(NOT EXISTS ${msi} OR NOT EXISTS ${msi_sbom} OR ${stamp} IS_NEWER_THAN ${msi})
+  set(msm ${OUT}/${name}.msm)
+  set(msm_sbom ${OUT}/${name}.msm.spdx.json)
+  if(NOT EXISTS ${msi} OR NOT EXISTS ${msi_sbom} OR NOT EXISTS ${msm} OR NOT EXISTS ${msm_sbom}
+     OR ${stamp} IS_NEWER_THAN ${msi} OR ${stamp} IS_NEWER_THAN ${msm})
     # The language libraries' components, each with a GUID that stays with its file name.
     file(GLOB libraries RELATIVE ${stage}/bin ${stage}/bin/VELKORes*.DLL)
     set(wix ${OUT}/wix-${ARCH})
@@ -126,10 +131,10 @@ if(ACTION STREQUAL "msi")
     set(refs "<Include>\n")
     foreach(lib IN LISTS libraries)
       string(UUID guid NAMESPACE ${UPGRADE_CODE} NAME ${lib} TYPE SHA1 UPPER)
-      string(APPEND components "  <Component Id=\"${lib}\" Guid=\"${guid}\" Win64=\"$(var.Win64)\">\n"
-             "    <File Id=\"${lib}\" Name=\"${lib}\" Source=\"$(var.Bin)/${lib}\" KeyPath=\"yes\"/>\n"
+      string(APPEND components "  <Component Id=\"${lib}$(var.Suffix)\" Guid=\"${guid}\" Win64=\"$(var.Win64)\">\n"
+             "    <File Id=\"${lib}$(var.Suffix)\" Name=\"${lib}\" Source=\"$(var.Bin)/${lib}\" KeyPath=\"yes\"/>\n"
              "  </Component>\n")
-      string(APPEND refs "  <ComponentRef Id=\"${lib}\"/>\n")
+      string(APPEND refs "  <ComponentRef Id=\"${lib}$(var.Suffix)\"/>\n")
     endforeach()
     file(WRITE ${wix}/languages.wxi "${components}</Include>\n")
     file(WRITE ${wix}/language_refs.wxi "${refs}</Include>\n")
@@ -141,27 +146,51 @@ if(ACTION STREQUAL "msi")
     string(UUID manifest_guid NAMESPACE ${UPGRADE_CODE} NAME VELKO.manifest TYPE SHA1 UPPER)
     string(UUID interface64_guid NAMESPACE ${UPGRADE_CODE} NAME Interface64 TYPE SHA1 UPPER)
     string(UUID notices_guid NAMESPACE ${UPGRADE_CODE} NAME THIRD-PARTY-NOTICES.txt TYPE SHA1 UPPER)
+    # The module's identity stays across versions: its keys, and so a product's
+    # merged tables, keep their names from one version of the module to the next.
+    string(UUID module_guid NAMESPACE ${UPGRADE_CODE} NAME "VELKO merge module" TYPE SHA1 UPPER)
+    string(REPLACE "-" "_" module_suffix ".${module_guid}")
     if(ARCH STREQUAL "x64")
       set(arch_vars -D Win64=yes -D ProgramFiles=ProgramFiles64Folder -D Platform=win64)
     else()
       set(arch_vars -D Win64=no -D ProgramFiles=ProgramFilesFolder -D Platform=win32)
     endif()
-    execute_process(  # the cabinet's file times are local times
-      COMMAND ${CMAKE_COMMAND} -E env TZ=UTC wixl -a ${ARCH} -I ${wix} -I ${SOURCE_DIR}/packaging -o ${msi} ${arch_vars} -D Arch=${ARCH} -D Version=${VERSION}
-              -D ProductCode=${product_code} -D UpgradeCode=${UPGRADE_CODE} -D ServerGuid=${server_guid}
-              -D ManifestGuid=${manifest_guid} -D Interface64Guid=${interface64_guid} -D NoticesGuid=${notices_guid} -D Clsid=${CLSID} -D Iid=${IID} -D Libid=${LIBID}
-              -D Bin=bin ${SOURCE_DIR}/packaging/VELKO.wxs
-      WORKING_DIRECTORY ${stage} RESULT_VARIABLE failed)  # wixl takes relative sources only
-    if(NOT failed)
-      execute_process(COMMAND ${PYTHON} ${tools}/reproducible.py msi ${msi} ${epoch} ${UPGRADE_CODE}
-                      RESULT_VARIABLE failed)
-    endif()
+    # wixl(<out> <key suffix>): VELKO.wxs as an installer, its keys ending in the suffix.
+    function(wixl out suffix)
+      execute_process(  # the cabinet's file times are local times
+        COMMAND ${CMAKE_COMMAND} -E env TZ=UTC wixl -a ${ARCH} -I ${wix} -I ${SOURCE_DIR}/packaging -o ${out} ${arch_vars}
+                -D Arch=${ARCH} -D Version=${VERSION} -D Suffix=${suffix}
+                -D ProductCode=${product_code} -D UpgradeCode=${UPGRADE_CODE} -D ServerGuid=${server_guid}
+                -D ManifestGuid=${manifest_guid} -D Interface64Guid=${interface64_guid} -D NoticesGuid=${notices_guid} -D Clsid=${CLSID} -D Iid=${IID} -D Libid=${LIBID}
+                -D Bin=bin ${SOURCE_DIR}/packaging/VELKO.wxs
+        WORKING_DIRECTORY ${stage} RESULT_VARIABLE failed)  # wixl takes relative sources only
+      if(failed)
+        file(REMOVE ${out})
+        message(FATAL_ERROR "wixl could not build ${out}")
+      endif()
+    endfunction()
+    wixl(${msi} "")
+    execute_process(COMMAND ${PYTHON} ${tools}/reproducible.py msi ${msi} ${epoch} ${UPGRADE_CODE} RESULT_VARIABLE failed)
     if(failed)
       file(REMOVE ${msi})
-      message(FATAL_ERROR "wixl could not build ${msi}")
+      message(FATAL_ERROR "could not fix the summary information of ${msi}")
     endif()
     sign(${msi})
-    # What the installer puts on the machine.
+    # The merge module: the same source with the module's keys, taken apart and put
+    # together as a module.
+    set(product ${wix}/module-product.msi)
+    wixl(${product} ${module_suffix})
+    file(REMOVE ${msm})
+    execute_process(COMMAND ${PYTHON} ${tools}/msm.py ${product} ${msm} ${module_guid} ${VERSION} ${ARCH}
+                    COMMAND_ECHO NONE RESULT_VARIABLE failed)
+    if(NOT failed)
+      execute_process(COMMAND ${PYTHON} ${tools}/reproducible.py msm ${msm} ${epoch} RESULT_VARIABLE failed)
+    endif()
+    if(failed)
+      file(REMOVE ${msm})
+      message(FATAL_ERROR "could not build the merge module ${msm}")
+    endif()
+    # What the installer and the module put on the machine.
     file(GLOB installed ${stage}/bin/* ${stage}/THIRD-PARTY-NOTICES.txt)
     set(files)
     foreach(f IN LISTS installed)
@@ -169,13 +198,17 @@ if(ACTION STREQUAL "msi")
       list(APPEND files ${f}=${installed_name})
     endforeach()
     sbom(${msi_sbom} ${name}.msi --checksum-of ${msi} ${files})
-    message(STATUS "installer: ${msi}")
+    sbom(${msm_sbom} ${name}.msm --checksum-of ${msm} ${files})
+    message(STATUS "installer: ${msi}; merge module: ${msm}")
   endif()
 elseif(ACTION STREQUAL "dist")
   set(zip ${OUT}/${name}.zip)
-  if(NOT EXISTS ${zip} OR ${stamp} IS_NEWER_THAN ${zip})
+  if(NOT EXISTS ${zip} OR ${stamp} IS_NEWER_THAN ${zip} OR ${OUT}/${name}.msm IS_NEWER_THAN ${zip})
     set(sbom_file ${stage}/${name}.spdx.json)
     file(REMOVE ${sbom_file})
+    # The merge module goes in too, for the teams that build their own installer.
+    file(COPY ${OUT}/${name}.msm DESTINATION ${stage}/msm)
+    execute_process(COMMAND touch -h -d @${epoch} ${stage}/msm ${stage}/msm/${name}.msm COMMAND_ERROR_IS_FATAL ANY)
     file(GLOB_RECURSE archived RELATIVE ${stage} ${stage}/*)
     list(TRANSFORM archived REPLACE "^(.+)$" "${stage}/\\1=\\1")
     sbom(${sbom_file} ${name}.zip ${archived})
@@ -185,7 +218,8 @@ elseif(ACTION STREQUAL "dist")
     endif()
     message(STATUS "archive: ${zip}")
   endif()
-  file(GLOB packages RELATIVE ${OUT} ${OUT}/${name}.msi ${OUT}/${name}.msi.spdx.json ${OUT}/${name}.zip)
+  file(GLOB packages RELATIVE ${OUT} ${OUT}/${name}.msi ${OUT}/${name}.msi.spdx.json ${OUT}/${name}.msm
+       ${OUT}/${name}.msm.spdx.json ${OUT}/${name}.zip)
   set(sums "")
   foreach(p IN LISTS packages)
     file(SHA256 ${OUT}/${p} hash)

@@ -12,6 +12,9 @@
         file, so that it changes whenever the content does. wixl writes the
         time of the build and a random package code there; all else it writes
         is the same for the same input.
+    reproducible.py msm <file.msm> <epoch>
+        The same times in a merge module, whose revision number is the module's
+        own GUID and stays.
 """
 import hashlib
 import os
@@ -88,7 +91,7 @@ def stream_offsets(data, wanted):
     sys.exit(f"reproducible: no stream {wanted!r}")
 
 
-def fix_msi(path, epoch, namespace):
+def fix_msi(path, epoch, namespace=None):
     data = bytearray(open(path, "rb").read())
     offsets = stream_offsets(data, "\x05SummaryInformation")
     stream = bytearray(data[o] for o in offsets)
@@ -105,13 +108,17 @@ def fix_msi(path, epoch, namespace):
         elif pid == 9:  # revision number, the package code: VT_LPSTR "{GUID}"
             assert u32(value) == 30 and u32(value + 4) == 39, "a package code that is not a GUID string"
             code_at = value + 8
-    if code_at is None:
+    if namespace is None:
+        code_at = None
+    elif code_at is None:
         sys.exit("reproducible: the summary information has no package code")
-    stream[code_at:code_at + 38] = b"{00000000-0000-0000-0000-000000000000}"
+    else:
+        stream[code_at:code_at + 38] = b"{00000000-0000-0000-0000-000000000000}"
     for o, b in zip(offsets, stream):
         data[o] = b
-    code = uuid.uuid5(uuid.UUID(namespace), hashlib.sha256(data).hexdigest())
-    stream[code_at:code_at + 38] = ("{%s}" % str(code).upper()).encode("ascii")
+    if code_at is not None:
+        code = uuid.uuid5(uuid.UUID(namespace), hashlib.sha256(data).hexdigest())
+        stream[code_at:code_at + 38] = ("{%s}" % str(code).upper()).encode("ascii")
     for o, b in zip(offsets, stream):
         data[o] = b
     with open(path, "wb") as f:
@@ -123,5 +130,7 @@ if __name__ == "__main__":
         write_zip(sys.argv[2], sys.argv[3], int(sys.argv[4]))
     elif len(sys.argv) == 5 and sys.argv[1] == "msi":
         fix_msi(sys.argv[2], int(sys.argv[3]), sys.argv[4])
+    elif len(sys.argv) == 4 and sys.argv[1] == "msm":
+        fix_msi(sys.argv[2], int(sys.argv[3]))
     else:
         sys.exit(__doc__)

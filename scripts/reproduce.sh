@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds this commit's release packages a second time, in a fresh clone in another
 # folder, and compares the SHA-256 of every packaged file with the first build's:
-# each package (MSI, zip and the MSI's bill of materials), every file in the
-# zip and every file the MSI installs, for x86 and x64.
+# each package (MSI, merge module, zip and the bills of materials of MSI and
+# module), every file in the zip and every file the MSI installs, for x86 and x64.
 #   bash scripts/reproduce.sh               # against build/mingw-<arch>/package/ here
 #   bash scripts/reproduce.sh <folder>      # against the packages of a release there
 # Without a folder the first build is this checkout's own (brought up to date first);
@@ -37,7 +37,8 @@ packages "$work/velko" second || exit 1
 # "<sha256>  <name>" for each package in folder $1 and each file in them.
 hashes() {
   local f x
-  for f in "$1"/VELKO-*-"$2".msi "$1"/VELKO-*-"$2".msi.spdx.json "$1"/VELKO-*-"$2".zip; do
+  for f in "$1"/VELKO-*-"$2".msi "$1"/VELKO-*-"$2".msi.spdx.json "$1"/VELKO-*-"$2".msm "$1"/VELKO-*-"$2".msm.spdx.json \
+           "$1"/VELKO-*-"$2".zip; do
     [ -f "$f" ] || continue
     echo "$(sha256sum <"$f" | cut -d' ' -f1)  $(basename "$f")"
     x=$(mktemp -d "$work/x.XXXXXX")

@@ -18,12 +18,12 @@ rm -rf "$tmp"; mkdir -p "$tmp"
 
 # The archive: exactly what a team redistributes, and the checksums of both packages.
 want=$(printf '%s\n' bin/ bin/VELKO.dll bin/VELKO.manifest $(cd "$build/bin" && ls VELKORes*.DLL | sed 's|^|bin/|') include/ \
-  include/velko.h include/velko_i.c include/velko_client.h include/velko_version.h examples/ examples/cpp/ examples/cpp/host.cpp \
+  include/velko.h include/velko_i.c include/velko_client.h include/velko_version.h msm/ msm/VELKO-$version-$arch.msm examples/ examples/cpp/ examples/cpp/host.cpp \
   examples/vbscript/ examples/vbscript/host.vbs examples/jscript/ examples/jscript/host.js examples/regfree/ examples/demo.vbs \
   examples/regfree/velko_host.exe.manifest README.md LICENSE CHANGELOG.md THIRD-PARTY-NOTICES.txt VELKO-$version-$arch.spdx.json | sort)
 diff <(echo "$want") <(cmake -E tar tf "$pkg/VELKO-$version-$arch.zip" | sort) || fail "the archive's listing"
 (cd "$pkg" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS"
-[ "$(awk '{print $2}' "$pkg/SHA256SUMS" | xargs)" = "$(printf "VELKO-$version-$arch.%s " msi msi.spdx.json zip | xargs)" ] || fail "SHA256SUMS lists"
+[ "$(awk '{print $2}' "$pkg/SHA256SUMS" | xargs)" = "$(printf "VELKO-$version-$arch.%s " msi msi.spdx.json msm msm.spdx.json zip | xargs)" ] || fail "SHA256SUMS lists"
 # An installer replaces versioned files by version; support requests and audits read the rest.
 for f in "$pkg/VELKO-$version-$arch"/bin/*.{dll,DLL}; do [ "$(strings -el "$f" | grep -A1 -xE 'CompanyName|FileVersion|LegalCopyright|ProductName|ProductVersion' |
   grep -vx -- -- | paste -sd'|')" = "CompanyName|The VELKO authors|FileVersion|$version|LegalCopyright|$(grep -m1 ^Copyright "$root/LICENSE")|ProductName|VELKO|ProductVersion|$version" ] || fail "version resource of $(basename "$f")"; done
@@ -35,7 +35,7 @@ import hashlib, json, os, re, subprocess, sys, zipfile; pkg, name, link_map, msi
 sha, dpkg = lambda data: hashlib.sha256(data).hexdigest(), lambda *a: subprocess.check_output(["dpkg-query", *a], text=True)
 linked = {os.path.normpath(a or o) for a, o in re.findall(r"^(/\S+\.a)\(|^LOAD (/\S+\.o)$", open(link_map).read(), re.M)}
 for doc, files in ((json.load(z.open(f"{name}.spdx.json")), {n: sha(z.read(n)) for n in z.namelist() if n[-1] != "/" and n != f"{name}.spdx.json"}),
-                   (json.load(open(f"{pkg}/{name}.msi.spdx.json")), {n: sha(open(f"{msi}/{n}", "rb").read()) for n in os.listdir(msi)})):
+                   *((json.load(open(f"{pkg}/{name}.{m}.spdx.json")), {n: sha(open(f"{msi}/{n}", "rb").read()) for n in os.listdir(msi)}) for m in ("msi", "msm"))):
     listed = {f["fileName"][2:]: c["checksumValue"] for f in doc["files"] for c in f["checksums"] if c["algorithm"] == "SHA256"}
     assert doc["spdxVersion"] == "SPDX-2.3" and listed == files, f"{doc['name']}: {set(listed.items()) ^ set(files.items())}"
     runtimes = {path: p for p in doc["packages"][1:] for path in re.findall(r"/[^\s,]+\.[ao]\b", p["comment"])}  # VELKO's comes first
@@ -75,12 +75,17 @@ export_keys() { local k v=64; [ "$1" = x86 ] && v=32
   for k in "${keys[@]}"; do { [ "$k" = "${keys[1]}" ] && key "$k" 64 | grep -v '^missing'; } || key "$k" $v; done
   [ "$1" = x86 ] || key "${keys[3]}" 32; }
 
+# A VBScript host, where its architecture can run.
+host() { [ "$1" = x86 ] && ! velko_wine32_present ||
+  [ "$("$root/scripts/wine-run.sh" "$1" cscript //nologo "$(win "$root/examples/vbscript/host.vbs")" 2>/dev/null | tr -d '\r')" = "created: Contoso Draw 4.2" ]; }
+
 # What regsvr32 writes, with the build's bin folder where the installer puts the files.
 programs='Program Files'; [ "$arch" = x86 ] && programs='Program Files (x86)'
 folder="C:\\$programs\\VELKO"; dir="$WINEPREFIX/drive_c/$programs/VELKO"
 bin=$(win "$build/bin")
-wineserver -p
-reference=$(export WINEPREFIX="$build/regsvr32-prefix"; wineserver -p; run regsvr32 /s "$bin\\VELKO.dll" && export_keys $arch; wineserver -k)
+# One server per prefix, each ended with the (sub)shell that started it, however that ends.
+velko_server
+reference=$(export WINEPREFIX="$build/regsvr32-prefix"; velko_server; run regsvr32 /s "$bin\\VELKO.dll" && export_keys $arch; wineserver -k)
 ! grep '^missing' <<<"$reference" || fail "regsvr32 wrote not every key"
 reference=${reference//"${bin//\\/\\\\}"/"${folder//\\/\\\\}"}
 
@@ -106,9 +111,18 @@ run msiexec /i "$msi" /qn || fail "installing $version again: exit $?"
 run msiexec /i "$(win "$tmp/VELKO-99.0.0-$arch.msi")" /qn || fail "upgrade: exit $?"
 [ "$(products)" = "99.0.0" ] || fail "after the upgrade: '$(products)'"
 
-run msiexec /x "$(win "$tmp/VELKO-99.0.0-$arch.msi")" /qn || fail "msiexec /x exit $?"
-[ ! -e "$dir" ] || fail "the install folder is left"
-cmp -s "$tmp/before.reg" <(classes) || fail "uninstall changed the machine's classes"
+# Products of other teams that merged the module (host A and B): the installer
+# counts the component with this MSI's and with each other's, so one copy in the
+# MSI's folder serves while any of them is there, and the last removal takes it.
+for h in A B; do (cd "$root/tests/e2e" && wixl -a $arch -D Host=$h -o "$tmp/host$h.msi" host_product.wxs && python3 msm_merge.py "$tmp/host$h.msi" "$pkg/VELKO-$version-$arch.msm" Main TARGETDIR) || fail "host $h"; done
+serving() { [ "$(find "$WINEPREFIX/drive_c" -name VELKO.dll)" = "$dir/VELKO.dll" ] && [ "$(export_keys $arch)" = "$reference" ] && host $arch; }
+gone() { [ ! -e "$dir" ] && cmp -s "$tmp/before.reg" <(classes); }  # no install folder, the machine's classes as they were
+hosts() { run msiexec "$1" "$(win "$tmp/host$2.msi")" /qn; }
+hosts /i A && serving && hosts /x A && serving || fail "a merged product beside the MSI"
+run msiexec /x "$(win "$tmp/VELKO-99.0.0-$arch.msi")" /qn && gone || fail "uninstall left the install folder or changed the machine's classes"
+hosts /i A && hosts /i B && serving || fail "installing two merged products"
+hosts /x A && serving || fail "removing one of two merged products"
+hosts /x B && gone || fail "removing the last merged product left files or keys"
 
 # Beside the other architecture's package (the 64-bit msiexec installs either);
 # a host runs where its architecture can.
@@ -118,8 +132,6 @@ other=x86; [ "$arch" = x86 ] && other=x64
 omsi_file=$(dirname "$build")/mingw-$other/package/VELKO-$version-$other.msi
 [ -f "$omsi_file" ] || { fail "no $other package: cmake --build --preset mingw-$other --target msi"; other=; }
 omsi() { "$root/scripts/wine-run.sh" x64 msiexec "$1" "$(win "$omsi_file")" /qn 2>/dev/null; }
-host() { [ "$1" = x86 ] && ! velko_wine32_present ||
-  [ "$("$root/scripts/wine-run.sh" "$1" cscript //nologo "$(win "$root/examples/jscript/host.js")" 2>/dev/null | tr -d '\r')" = "created: Contoso Draw 4.2" ]; }
 # In the emulated x86 machine, where each Wine process costs seconds, the x64
 # package test installs this one beside its own (the x64 msiexec installs either).
 [ "${VELKO_EMULATED:-}" != 1 ] || other=
