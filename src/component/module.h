@@ -45,8 +45,9 @@ bool CanUnload() noexcept;
 // none back when the DLL unloads, so a host that loads and frees it a thousand
 // times would run out of slots and die in the runtime's abort(). Pinned, the
 // DLL is loaded once per process whatever the host frees; DllCanUnloadNow
-// still answers from what is in use.
-void Pin() noexcept;
+// still answers from what is in use. Fails (as an HRESULT) when the system
+// cannot pin it; the DLL then hands out nothing.
+[[nodiscard]] HRESULT Pin() noexcept;
 
 // The type information of _CProductInfo from the DLL's own TYPELIB resource,
 // loaded once per process (not per object) and kept while the process lives: the
