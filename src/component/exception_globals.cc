@@ -7,6 +7,14 @@
 // std::bad_alloc on a thread. The DLL defines them instead, in a fixed table
 // keyed by thread that needs no allocation; a thread's row is given back when
 // it detaches (exception_globals.h).
+//
+// The rest of the runtime's exception support (the emergency allocator and, on
+// x86, the unwinder's frame tables) takes the thread library for a few locks
+// and one-time initialisations; that library calls abort() when it cannot get
+// its own thread-local slot and crashes when its allocations fail. The DLL
+// defines the five functions they call, on interlocked operations alone, so
+// the thread library is not linked at all. Their locks are held for a few
+// instructions and rarely contended: a waiter yields its time slice.
 #include "component/exception_globals.h"
 
 #include <windows.h>
@@ -64,6 +72,35 @@ void ReleaseThreadExceptionGlobals() noexcept {
 }  // namespace velko
 
 extern "C" {
+
 void* __cxa_get_globals() noexcept { return ThreadGlobals(); }
 void* __cxa_get_globals_fast() noexcept { return ThreadGlobals(); }
+
+// A mutex is one pointer-sized word: the library's static initialisers are
+// negative, 0 is unlocked, 1 locked.
+int pthread_mutex_init(volatile LONG_PTR* mutex, const void*) noexcept { return *mutex = 0, 0; }
+int pthread_mutex_destroy(volatile LONG_PTR*) noexcept { return 0; }
+int pthread_mutex_lock(volatile LONG_PTR* mutex) noexcept {
+  for (LONG_PTR seen;; ::SwitchToThread())
+    if ((seen = *mutex) != 1 && ::InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(mutex),
+                                                                    reinterpret_cast<void*>(1),
+                                                                    reinterpret_cast<void*>(seen)) ==
+                                    reinterpret_cast<void*>(seen))
+      return 0;
+}
+int pthread_mutex_unlock(volatile LONG_PTR* mutex) noexcept {
+  ::InterlockedExchangePointer(reinterpret_cast<void* volatile*>(mutex), nullptr);
+  return 0;
+}
+
+// 0: not run, 1: running, 2: done.
+int pthread_once(volatile LONG* once, void (*run)()) noexcept {
+  if (::InterlockedCompareExchange(once, 1, 0) == 0) {
+    run();
+    ::InterlockedExchange(once, 2);
+  }
+  while (*once != 2) ::SwitchToThread();
+  return 0;
+}
+
 }

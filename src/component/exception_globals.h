@@ -1,5 +1,5 @@
-// The C++ runtime's per-thread exception state, kept by the DLL without
-// allocating (exception_globals.cc says why).
+// The C++ runtime's per-thread exception state, and the locks of its exception
+// support, kept by the DLL without allocating (exception_globals.cc says why).
 #pragma once
 
 namespace velko {
