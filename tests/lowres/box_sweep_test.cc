@@ -256,8 +256,9 @@ TEST(LowResources, EverySingleFailureInTheBoxCycleLeavesTheHostWholeAndTheNextCy
       const bool whole = run.exit_code == 0 && run.Line("ledger2") == run.Line("ledger3") &&
                          run.output.find(":heap:") == std::string::npos;
       kind_broken += !whole;
-      EXPECT_TRUE(whole) << kRows[kind].name << " call " << n << " of " << calls[kind] << " failed: the run ended with "
-                         << Hex(run.exit_code) << " (1: faults below); " << kResourceNames << " held\n" << run.output;
+      EXPECT_TRUE(whole) << kRows[kind].name << " call " << n << " of " << calls[kind] << " failed: exit code "
+                         << Hex(run.exit_code) << " (1: the faults listed); the " << kResourceNames
+                         << " held must not grow from ledger2 to ledger3\n" << run.output;
     }
     std::printf("%-24s %3ld calls, each failed once: %d broke the host\n", kRows[kind].name, calls[kind], kind_broken);
     broken += kind_broken;
