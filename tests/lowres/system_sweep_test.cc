@@ -1,8 +1,9 @@
 // The registry settings, INI access and system helpers in low resources: each
 // public operation runs once with every allocation and system call it makes
 // failed in turn, through this program's own import table and the seams
-// pointed at it. Each must end as it does or raise an error (velko::Error or
-// std::bad_alloc), hold no key or block more than before, and work again next.
+// pointed at it. Each must return what it returns without failures (or what its
+// contract gives then) or raise an error (velko::Error or std::bad_alloc), hold
+// no key or block more than before, and work again next.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -34,24 +35,34 @@ CRegSettings Settings(const std::u16string& machine = u"") {
 }
 const std::u16string kThisMachine = u"\\\\" + GetLocalComputerName();
 
-// Each runs from the same state: the key with one text and one number, the INI
-// file with one value (the state is made again before every run).
-const std::pair<const char*, std::function<void()>> kOperations[] = {
-    {"SaveString", [] { (void)Settings().SaveString(u"S", u"t", u"text"); }},
-    {"GetString", [] { (void)Settings().GetString(u"S", u"t", u"d"); }},
-    {"SaveDWord", [] { (void)Settings().SaveDWord(u"S", u"n", 7); }},
-    {"GetDWord", [] { (void)Settings().GetDWord(u"S", u"n", 0); }},
-    {"GetAllSettings", [] { (void)Settings().GetAllSettings(u"S"); }},
-    {"KeyExists", [] { (void)Settings().KeyExists(u"S", u"t"); }},
-    {"DeleteSetting", [] { (void)Settings().DeleteSetting(u"S", u"t"); }},
-    {"GetString by name", [] { (void)Settings(kThisMachine).GetString(u"S", u"t", u"d"); }},
-    {"WriteINIValue", [] { WriteINIValue(u"S", u"k", u"v", kIni); }},
-    {"ReadINIValue", [] { (void)ReadINIValue(u"S", u"k", u"d", kIni); }},
-    {"ReadINIValue keys", [] { (void)ReadINIValue(u"S", std::nullopt, u"", kIni); }},
-    {"GetErrorText", [] { (void)GetErrorText(2); }},
-    {"AddLongPathPrefix", [] { (void)AddLongPathPrefix(u"C:\\folder"); }},
-    {"GetLocalComputerName", [] { (void)GetLocalComputerName(); }},
-    {"SetFileAttr", [] { SetFileAttr(kIni, FILE_ATTRIBUTE_NORMAL); }},
+std::u16string Text(int32_t number) { return std::u16string(1, char16_t(u'0' + number)); }
+
+// Each runs from the same state (made again before every run): the key with
+// one text and one number, the INI file with one value. Each gives what it
+// returned as text; where it returns, a failure may change that only to what
+// the operation's contract gives then (the default, an empty or shorter list,
+// "no"), never to another value.
+struct Operation {
+  const char* name;
+  std::function<std::u16string()> run;
+  const char16_t* fallback;  // null: none
+};
+const Operation kOperations[] = {
+    {"SaveString", [] { return Text(Settings().SaveString(u"S", u"t", u"text")); }, nullptr},
+    {"GetString", [] { return Settings().GetString(u"S", u"t", u"d"); }, u"d"},
+    {"SaveDWord", [] { return Text(Settings().SaveDWord(u"S", u"n", 7)); }, nullptr},
+    {"GetDWord", [] { return Text(Settings().GetDWord(u"S", u"n", 0)); }, u"0"},
+    {"GetAllSettings", [] { return Text(static_cast<int32_t>(Settings().GetAllSettings(u"S").size())); }, u"0"},
+    {"KeyExists", [] { return Text(Settings().KeyExists(u"S", u"t")); }, u"0"},
+    {"DeleteSetting", [] { return Text(Settings().DeleteSetting(u"S", u"t")); }, u"0"},
+    {"GetString by name", [] { return Settings(kThisMachine).GetString(u"S", u"t", u"d"); }, u"d"},
+    {"WriteINIValue", [] { return WriteINIValue(u"S", u"k", u"v", kIni), u""; }, nullptr},
+    {"ReadINIValue", [] { return ReadINIValue(u"S", u"k", u"d", kIni); }, u"d"},
+    {"ReadINIValue keys", [] { return ReadINIValue(u"S", std::nullopt, u"", kIni); }, u""},
+    {"GetErrorText", [] { return GetErrorText(2); }, u""},
+    {"AddLongPathPrefix", [] { return AddLongPathPrefix(u"C:\\folder"); }, nullptr},
+    {"GetLocalComputerName", [] { return GetLocalComputerName(); }, u"(unknown)"},
+    {"SetFileAttr", [] { return SetFileAttr(kIni, FILE_ATTRIBUTE_NORMAL), u""; }, nullptr},
 };
 
 void MakeState() {
@@ -60,17 +71,19 @@ void MakeState() {
   WriteINIValue(u"S", u"k", u"v", kIni);
 }
 
-// Runs `operation` armed; what it raised in *raised.
-void RunArmed(const std::function<void()>& operation, std::string* raised) {
+// Runs `operation` armed; what it returned, or what it raised in *raised.
+std::u16string RunArmed(const std::function<std::u16string()>& operation, std::string* raised) {
+  std::u16string result;
   Arm(true);
   try {
-    operation();
+    result = operation();
   } catch (const Error& e) {
     *raised = "error " + std::to_string(e.number());
   } catch (const std::bad_alloc&) {
     *raised = "bad_alloc";
   }
   Arm(false);
+  return result;
 }
 
 TEST(LowResources, EverySingleFailureInASettingsIniOrSystemOperationRaisesOrEndsAndLeavesNothingHeld) {
@@ -83,13 +96,14 @@ TEST(LowResources, EverySingleFailureInASettingsIniOrSystemOperationRaisesOrEnds
   seams::RegQueryValueExW = ::RegQueryValueExW, seams::RegEnumValueW = ::RegEnumValueW;
   seams::RegCloseKey = ::RegCloseKey, seams::GetComputerNameW = ::GetComputerNameW;
   int injected = 0;
-  for (const auto& [name, operation] : kOperations) {
+  for (const auto& [name, operation, fallback] : kOperations) {
     std::array<long, kKinds> calls[2];
+    std::u16string clean;
     for (auto& counted : calls) {
       MakeState();
       FailNth(-1, 0);
       std::string raised;
-      RunArmed(operation, &raised);
+      clean = RunArmed(operation, &raised);
       EXPECT_EQ(raised, "") << name << " raised without a failure";
       for (int k = 0; k < kKinds; ++k) counted[k] = g_calls[k];
     }
@@ -104,13 +118,15 @@ TEST(LowResources, EverySingleFailureInASettingsIniOrSystemOperationRaisesOrEnds
         const auto held = Ledger();
         FailNth(kind, n);
         std::string raised;
-        RunArmed(operation, &raised);
+        if (const std::u16string result = RunArmed(operation, &raised);  // gone before the ledger is read
+            raised.empty() && result != clean && !(fallback && result == fallback))
+          ADD_FAILURE() << name << ": " << kRows[kind].name << " call " << n << " failed, and it returned another value";
         EXPECT_TRUE(g_injected) << name << ": " << kRows[kind].name << " call " << n << " was never made";
         EXPECT_EQ(Ledger(), held) << name << ": " << kRows[kind].name << " call " << n << " failed, " << raised
                                   << "; held (" << kResourceNames << ") after";
         FailNth(-1, 0);
         std::string again;
-        RunArmed(operation, &again);
+        EXPECT_EQ(RunArmed(operation, &again), clean) << name << " after " << kRows[kind].name << " call " << n;
         EXPECT_EQ(again, "") << name << " after " << kRows[kind].name << " call " << n << " failed";
       }
   }
