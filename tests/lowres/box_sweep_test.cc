@@ -49,7 +49,7 @@ std::string Where(void* address) {
          Hex(static_cast<char*>(address) - reinterpret_cast<char*>(module));
 }
 
-// ---- the child: the failing cycle and a clean one, twice ----
+// ---- the child: the failing cycle and a clean one, three times ----
 
 std::vector<std::string> g_faults;
 
