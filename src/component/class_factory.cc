@@ -1,5 +1,7 @@
 #include "component/class_factory.h"
 
+#include <utility>
+
 #include "component/module.h"
 #include "component/product_info_object.h"
 
@@ -49,9 +51,12 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (clsid != CLSID_CProductInfo) return CLASS_E_CLASSNOTAVAILABLE;
-  const HRESULT hr = g_factory.QueryInterface(iid, out);
-  if (SUCCEEDED(hr)) module::Pin();
-  return hr;
+  if (const HRESULT hr = g_factory.QueryInterface(iid, out); FAILED(hr)) return hr;
+  if (const HRESULT pinned = module::Pin(); FAILED(pinned)) {
+    static_cast<IUnknown*>(std::exchange(*out, nullptr))->Release();
+    return pinned;
+  }
+  return S_OK;
 }
 
 }  // namespace velko

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "component/class_factory.h"
+#include "component/exception_globals.h"
 #include "component/module.h"
 #include "component/registration.h"
 #include "component/thread_state.h"
@@ -16,6 +17,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     case DLL_THREAD_DETACH:
     case DLL_PROCESS_DETACH:
       velko::OnThreadDetach();
+      velko::ReleaseThreadExceptionGlobals();
       break;
     default:
       break;

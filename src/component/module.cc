@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <cstring>
+#include <new>
 
 #include "component/velko_h.h"
 #include "platform/win32/own_module.h"
@@ -87,12 +88,17 @@ void ReadMembers(ITypeInfo* dispatch_view) {
 }
 
 // InitOnceExecuteOnce's callback: the type information in *info, or FALSE with
-// the failure in *hr.
-BOOL CALLBACK LoadTypeInfo(INIT_ONCE*, void* hr, void** info) {
+// the failure in *hr. Nothing may be thrown through kernel32's frames (i686's
+// unwinder cannot cross them): a file name that cannot be had is E_OUTOFMEMORY.
+BOOL CALLBACK LoadTypeInfo(INIT_ONCE*, void* hr, void** info) noexcept {
   HRESULT& result = *static_cast<HRESULT*>(hr);
   ComPtr<ITypeLib> lib;
   ITypeInfo* loaded = nullptr;
-  result = ::LoadTypeLibEx(AsWide(FileName()), REGKIND_NONE, lib.put());
+  try {
+    result = ::LoadTypeLibEx(AsWide(FileName()), REGKIND_NONE, lib.put());
+  } catch (const std::bad_alloc&) {
+    result = E_OUTOFMEMORY;
+  }
   if (SUCCEEDED(result)) result = lib->GetTypeInfoOfGuid(IID__CProductInfo, &loaded);
   if (FAILED(result)) return FALSE;
   ReadMembers(loaded);
@@ -113,11 +119,14 @@ IUnknown* UseHolder() noexcept { return &g_use_holder; }
 
 bool CanUnload() noexcept { return ::InterlockedCompareExchange(&g_uses, 0, 0) == 0; }
 
-void Pin() noexcept {
-  if (::InterlockedExchange(&g_pinned, 1)) return;
+HRESULT Pin() noexcept {
+  if (::InterlockedCompareExchange(&g_pinned, 0, 0)) return S_OK;
   HMODULE pinned = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       reinterpret_cast<LPCWSTR>(&Pin), &pinned);
+  if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            reinterpret_cast<LPCWSTR>(&Pin), &pinned))
+    return HRESULT_FROM_WIN32(::GetLastError());
+  ::InterlockedExchange(&g_pinned, 1);
+  return S_OK;
 }
 
 ITypeInfo* ProductInfoTypeInfo(HRESULT* hr) noexcept {

@@ -39,14 +39,13 @@ IUnknown* UseHolder() noexcept;
 bool CanUnload() noexcept;
 
 // Keeps the DLL mapped until the process ends; called when it first hands out
-// an object. The statically linked C++ runtime takes a thread-local slot and
-// handles the first time the DLL's code needs them (a function-local static, a
-// throw, and on x86 the unwinder's frame registration at every load) and gives
-// none back when the DLL unloads, so a host that loads and frees it a thousand
-// times would run out of slots and die in the runtime's abort(). Pinned, the
-// DLL is loaded once per process whatever the host frees; DllCanUnloadNow
-// still answers from what is in use.
-void Pin() noexcept;
+// an object. Each thread that used an object keeps its state (thread_state.h)
+// in the DLL's thread-local slot until the thread ends, and an unload could give
+// back neither the slot nor the states of the other threads. Pinned, the DLL is
+// loaded once per process whatever the host frees; DllCanUnloadNow still
+// answers from what is in use. Fails (as an HRESULT) when the system cannot pin
+// it; the DLL then hands out nothing.
+[[nodiscard]] HRESULT Pin() noexcept;
 
 // The type information of _CProductInfo from the DLL's own TYPELIB resource,
 // loaded once per process (not per object) and kept while the process lives: the

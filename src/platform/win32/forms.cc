@@ -47,18 +47,23 @@ constexpr wchar_t kLinkLabelProperty[] = L"VELKO.LinkLabel";
 // for a moment (Wine's X11 bridge opens it to pass selections on), 10 ms apart.
 constexpr int kClipboardAttempts = 10;
 
-// The activation context of the module's manifest resource, made once; invalid
-// where the module has none (a test program): dialogs then take the thread's.
+// The activation context of the module's manifest resource, kept once made
+// (the module is pinned); invalid where the module has none (a test program)
+// or the system could not make it now: dialogs then take the thread's, and the
+// next box tries again. No function-local static: its guard would bring in the
+// thread library, which crashes where its own allocation fails.
 HANDLE CommonControlsContext() {
-  static const UniqueActCtx context = [] {
-    ACTCTXW request{};
-    request.cbSize = sizeof request;
-    request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    request.hModule = OwnModule();
-    request.lpResourceName = ISOLATIONAWARE_MANIFEST_RESOURCE_ID;
-    return UniqueActCtx(::CreateActCtxW(&request));
-  }();
-  return context.get();
+  static std::atomic<HANDLE> kept{nullptr};  // a context is never null
+  if (const HANDLE context = kept.load()) return context;
+  ACTCTXW request{};
+  request.cbSize = sizeof request;
+  request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.hModule = OwnModule();
+  request.lpResourceName = ISOLATIONAWARE_MANIFEST_RESOURCE_ID;
+  UniqueActCtx made(::CreateActCtxW(&request));
+  HANDLE expected = nullptr;
+  if (!made || kept.compare_exchange_strong(expected, made.get())) return made.release();
+  return expected;  // another thread's, kept first
 }
 
 // The pixels per inch of `window`, asked the newest way the system knows:
@@ -82,11 +87,13 @@ int WindowDpi(HWND window) {
 }
 
 HCURSOR PointingHand() {
-  static const HCURSOR cursor = [] {
+  // Shared cursors: loading one twice gives the same handle, and it is never destroyed.
+  static std::atomic<HCURSOR> cursor{nullptr};
+  if (!cursor) {
     HCURSOR own = ::LoadCursorW(OwnModule(), MAKEINTRESOURCEW(kPointingHandCursorId));
-    return own ? own : ::LoadCursorW(nullptr, IDC_HAND);
-  }();
-  return cursor;  // shared cursors: never destroyed
+    cursor = own ? own : ::LoadCursorW(nullptr, IDC_HAND);
+  }
+  return cursor;
 }
 
 // Pure blue, or the theme's colour for links while a high-contrast theme is

@@ -1,5 +1,6 @@
 #include "platform/win32/link_accessible.h"
 
+#include <atomic>
 #include <string>
 
 #include "platform/win32/wide.h"
@@ -145,7 +146,10 @@ class LinkAccessible final : public IAccessible, public IOleWindow {
 }  // namespace
 
 UINT LinkActivateMessage() {
-  static const UINT message = ::RegisterWindowMessageW(L"VELKO.LinkActivate");
+  // Registered again, a name gives the same number; a registration that failed
+  // is tried again. (No function-local static: see CommonControlsContext.)
+  static std::atomic<UINT> message{0};
+  if (!message) message = ::RegisterWindowMessageW(L"VELKO.LinkActivate");
   return message;
 }
 

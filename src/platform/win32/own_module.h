@@ -10,12 +10,11 @@
 
 namespace velko::platform {
 
-inline HMODULE OwnModule() {
-  HMODULE module = nullptr;
-  ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&OwnModule), &module);
-  return module;
-}
+// The linker's symbol at the module's first byte: no system call, so nothing
+// that can fail (GetModuleHandleExW can, in low memory) and the same answer
+// from every call.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+inline HMODULE OwnModule() noexcept { return reinterpret_cast<HMODULE>(&__ImageBase); }
 
 // The full path of `module`'s file, however long; empty when it cannot be had.
 // A path cut at MAX_PATH is read again into a buffer of the system's longest
