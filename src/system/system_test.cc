@@ -13,7 +13,6 @@
 #include "platform/win32/seams.h"
 #include "platform/win32/unique_handle.h"
 #include "system/api_ini.h"
-#include "system/api_support.h"
 #include "system/shared_module.h"
 #include "tests/support/process_probe.h"
 #include "tests/support/raised.h"
@@ -56,12 +55,6 @@ TEST(GetErrorText, NetworkCodesAskTheSystemsNetworkTableFirstAndTextsBecomeOneLi
   for (int32_t code : {2099, 3000, 5}) EXPECT_EQ(GetErrorText(code), SystemText(code)) << code;
   ::DeleteFileW(table.c_str());
   EXPECT_EQ(GetErrorText(2100), SystemText(2100)) << "without the network table";
-}
-
-TEST(AddLongPathPrefix, PutsThePrefixBeforeDrivesAndUncPathsOnceAndEndsInABackslash) {
-  const std::pair<const char16_t*, const char16_t*> cases[] = {
-      {u"C:\\a", u"\\\\?\\C:\\a\\"}, {u"\\\\srv\\s\\", u"\\\\?\\UNC\\srv\\s\\"}, {u"x\\\\?\\y", u"x\\\\?\\y\\"}};
-  for (const auto& [path, want] : cases) EXPECT_EQ(AddLongPathPrefix(path), want) << static_cast<const void*>(path);
 }
 
 class IniFiles : public ::testing::Test {

@@ -88,9 +88,11 @@ const Operation kOperations[] = {
     {"KeyExists remote", [] { return Text(g_remote.KeyExists(u"S", u"t")); }, u"1", u"0", "DD", "DD", u"0"},
     {"WriteINIValue", [] { return WriteINIValue(u"S", u"k", u"v", kIni), u""; }, u"", u"", "S", ""},
     {"ReadINIValue", [] { return ReadINIValue(u"S", u"k", u"d", kIni); }, u"v", u"", "S", ""},
-    {"ReadINIValue keys", [] { return ReadINIValue(u"S", std::nullopt, u"", kIni); }, {u"k\0", 2}, u"", "S", ""},
     {"GetErrorText", [] { return Text(!GetErrorText(2).empty()); }, u"1", u"0", "D", ""},
-    {"AddLongPathPrefix", [] { return AddLongPathPrefix(u"C:\\folder"); }, u"\\\\?\\C:\\folder\\", u"", "", ""},
+    // The prefix goes before a drive or a UNC path, once, and the path ends in a backslash.
+    {"AddLongPathPrefix", [] { return AddLongPathPrefix(u"C:\\a"); }, u"\\\\?\\C:\\a\\", u"", "", ""},
+    {"AddLongPathPrefix UNC", [] { return AddLongPathPrefix(u"\\\\s\\"); }, u"\\\\?\\UNC\\s\\", u"", "", ""},
+    {"AddLongPathPrefix once", [] { return AddLongPathPrefix(u"x\\\\?\\y"); }, u"x\\\\?\\y\\", u"", "", ""},
     {"GetLocalComputerName", [] { return GetLocalComputerName(); }, kThisMachine.substr(2), u"(unknown)", "D", ""},
     {"SetFileAttr", [] { return SetFileAttr(kIni, FILE_ATTRIBUTE_NORMAL), u""; }, u"", u"", "C", ""},
 };
