@@ -1,9 +1,12 @@
-// The registry settings, INI access and system helpers in low resources: each
-// public operation runs once with every allocation and system call it makes
-// failed in turn, through this program's own import table and the seams
-// pointed at it. Each must return what it returns without failures (or what its
-// contract gives then) or raise an error (velko::Error or std::bad_alloc), hold
-// no key or block more than before, and work again next.
+// The registry settings, INI access and system helpers: what each public
+// operation answers to every failure of a call it makes. Every allocation and
+// system call it makes is failed in turn (the Nth of its kind, with the
+// function's failure value and 8, ERROR_NOT_ENOUGH_MEMORY), through this
+// program's own import table and the seams pointed at it; and the open of its
+// key is refused with 2 (missing) and with 5 (access denied) through the seams,
+// codes that a shortage cannot produce and that some operations answer
+// differently. After every run the operation holds no key or block more than
+// before, and it works again next.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +14,7 @@
 
 #include "platform/error.h"
 #include "platform/win32/seams.h"
+#include "platform/win32/wide.h"
 #include "settings/reg_settings.h"
 #include "system/api_ini.h"
 #include "system/api_support.h"
@@ -22,115 +26,147 @@ namespace velko {
 namespace {
 
 using namespace lowres;
-using testing::RaisedBy;
 
 const std::u16string kIni = (std::filesystem::temp_directory_path() / "velko-lowres.ini").u16string();
-
-// The local computer by name: the connected registry's path.
-CRegSettings Settings(const std::u16string& machine = u"") {
-  CRegSettings settings;
-  settings.SetPath(u"Software\\VELKO lowres");
-  settings.SetMachineName(machine);
-  return settings;
-}
 const std::u16string kThisMachine = u"\\\\" + GetLocalComputerName();
+const std::u16string kLong(500, u'\x6161');  // 1,001 bytes of 'a': longer than the first read, odd
+
+// This machine by name (set in the test): on HKEY_LOCAL_MACHINE a connected
+// registry, whose Software key stands in for the connected root (see Connect),
+// and the local one on HKEY_CURRENT_USER. Both reach the same key.
+CRegSettings g_local, g_remote;
+
+LSTATUS g_refusal = 0;                       // what an open or create gives instead, 0: it opens
+bool g_wrong_rights = false, g_wrong_name = false;
+LSTATUS WINAPI Open(HKEY base, LPCWSTR path, DWORD options, REGSAM rights, PHKEY out) {
+  return g_refusal ? (g_wrong_rights |= rights != KEY_READ, g_refusal) : ::RegOpenKeyExW(base, path, options, rights, out);
+}
+LSTATUS WINAPI Create(HKEY base, LPCWSTR path, DWORD reserved, LPWSTR type, DWORD options, REGSAM rights,
+                      LPSECURITY_ATTRIBUTES security, PHKEY out, LPDWORD disposition) {
+  if (g_refusal) return g_wrong_rights |= rights != KEY_ALL_ACCESS, g_refusal;
+  return ::RegCreateKeyExW(base, path, reserved, type, options, rights, security, out, disposition);
+}
+// Wine connects this machine by handing back the predefined root, which is
+// never closed; a key of it stands in, closed as a remote root is.
+LSTATUS WINAPI Connect(LPCWSTR machine, HKEY root, PHKEY out) {
+  g_wrong_name |= std::u16string_view(reinterpret_cast<const char16_t*>(machine)) != kThisMachine;
+  const LSTATUS rc = ::RegConnectRegistryW(machine, root, out);
+  return rc ? rc : reinterpret_cast<decltype(&::RegOpenKeyExW)>(g_real[k_RegOpenKeyExW].load())(root, L"Software", 0, KEY_ALL_ACCESS, out);
+}
 
 std::u16string Text(int32_t number) { return std::u16string(1, char16_t(u'0' + number)); }
 
-// Each runs from the same state (made again before every run): the key with
-// one text and one number, the INI file with one value. Each gives what it
-// returned as text; where it returns, a failure may change that only to what
-// the operation's contract gives then (the default, an empty or shorter list,
-// "no"), never to another value.
+// Each runs from the same state (made again before every run): key S with a
+// text, a number and a long value, key L with two texts, the INI file with one
+// value; GetAllSettings gives its row count. The answers, one letter per failed
+// call in the order of the sweep (kind by kind as lowres_hooks.h lists them:
+// open, create, connect, query, set, enum, delete, FormatMessageW, the profile
+// calls, GetComputerNameW, SetFileAttributesW; then call by call), and per
+// refused open (2, then 5): S raises the code with the system's text, R with
+// the connect text; D gives `fallback`, C `clean`, a digit that count. A failed
+// allocation raises std::bad_alloc, or gives `out_of_memory`.
 struct Operation {
   const char* name;
   std::function<std::u16string()> run;
-  const char16_t* fallback;  // null: none
+  std::u16string clean, fallback;
+  const char *failed, *refused;
+  const char16_t* out_of_memory = u"bad_alloc";
 };
 const Operation kOperations[] = {
-    {"SaveString", [] { return Text(Settings().SaveString(u"S", u"t", u"text")); }, nullptr},
-    {"GetString", [] { return Settings().GetString(u"S", u"t", u"d"); }, u"d"},
-    {"SaveDWord", [] { return Text(Settings().SaveDWord(u"S", u"n", 7)); }, nullptr},
-    {"GetDWord", [] { return Text(Settings().GetDWord(u"S", u"n", 0)); }, u"0"},
-    {"GetAllSettings", [] { return Text(static_cast<int32_t>(Settings().GetAllSettings(u"S").size())); }, u"0"},
-    {"KeyExists", [] { return Text(Settings().KeyExists(u"S", u"t")); }, u"0"},
-    {"DeleteSetting", [] { return Text(Settings().DeleteSetting(u"S", u"t")); }, u"0"},
-    {"GetString by name", [] { return Settings(kThisMachine).GetString(u"S", u"t", u"d"); }, u"d"},
-    {"WriteINIValue", [] { return WriteINIValue(u"S", u"k", u"v", kIni), u""; }, nullptr},
-    {"ReadINIValue", [] { return ReadINIValue(u"S", u"k", u"d", kIni); }, u"d"},
-    {"ReadINIValue keys", [] { return ReadINIValue(u"S", std::nullopt, u"", kIni); }, u""},
-    {"GetErrorText", [] { return GetErrorText(2); }, u""},
-    {"AddLongPathPrefix", [] { return AddLongPathPrefix(u"C:\\folder"); }, nullptr},
-    {"GetLocalComputerName", [] { return GetLocalComputerName(); }, u"(unknown)"},
-    {"SetFileAttr", [] { return SetFileAttr(kIni, FILE_ATTRIBUTE_NORMAL), u""; }, nullptr},
+    {"SaveString", [] { return Text(g_local.SaveString(u"S", u"t", u"text")); }, u"1", u"", "SS", "SS"},
+    {"GetString", [] { return g_local.GetString(u"S", u"t", u"d"); }, u"text", u"d", "SS", "DS"},
+    {"GetString long", [] { return g_local.GetString(u"S", u"long", u"d"); }, kLong, u"d", "SSD", ""},
+    {"SaveDWord", [] { return Text(g_local.SaveDWord(u"S", u"n", 7)); }, u"1", u"", "SS", "SS"},
+    {"GetDWord", [] { return Text(g_local.GetDWord(u"S", u"n", 0)); }, u"7", u"0", "SS", "DS"},
+    {"GetAllSettings", [] { return Text(int32_t(g_local.GetAllSettings(u"L").size())); }, u"2", u"0", "D012", "DD"},
+    {"KeyExists", [] { return Text(g_local.KeyExists(u"S", u"t")); }, u"1", u"0", "D", "DD", u"0"},
+    {"DeleteSetting", [] { return Text(g_local.DeleteSetting(u"S", u"t")); }, u"1", u"0", "DS", ""},
+    {"SaveString remote", [] { return Text(g_remote.SaveString(u"S", u"t", u"text")); }, u"1", u"", "SRS", "SR"},
+    {"GetString remote", [] { return g_remote.GetString(u"S", u"t", u"d"); }, u"text", u"d", "RRS", "DR"},
+    {"SaveDWord remote", [] { return Text(g_remote.SaveDWord(u"S", u"n", 7)); }, u"1", u"", "RRS", "RR"},
+    {"GetDWord remote", [] { return Text(g_remote.GetDWord(u"S", u"n", 0)); }, u"7", u"0", "SRS", "DR"},
+    {"KeyExists remote", [] { return Text(g_remote.KeyExists(u"S", u"t")); }, u"1", u"0", "DD", "DD", u"0"},
+    {"WriteINIValue", [] { return WriteINIValue(u"S", u"k", u"v", kIni), u""; }, u"", u"", "S", ""},
+    {"ReadINIValue", [] { return ReadINIValue(u"S", u"k", u"d", kIni); }, u"v", u"", "S", ""},
+    {"GetErrorText", [] { return Text(!GetErrorText(2).empty()); }, u"1", u"0", "D", ""},
+    // The prefix goes before a drive or a UNC path, once, and the path ends in a backslash.
+    {"AddLongPathPrefix", [] { return AddLongPathPrefix(u"C:\\a"); }, u"\\\\?\\C:\\a\\", u"", "", ""},
+    {"AddLongPathPrefix UNC", [] { return AddLongPathPrefix(u"\\\\s\\"); }, u"\\\\?\\UNC\\s\\", u"", "", ""},
+    {"AddLongPathPrefix once", [] { return AddLongPathPrefix(u"x\\\\?\\y"); }, u"x\\\\?\\y\\", u"", "", ""},
+    {"GetLocalComputerName", [] { return GetLocalComputerName(); }, kThisMachine.substr(2), u"(unknown)", "D", ""},
+    {"SetFileAttr", [] { return SetFileAttr(kIni, FILE_ATTRIBUTE_NORMAL), u""; }, u"", u"", "C", ""},
 };
 
-void MakeState() {
-  (void)Settings().SaveString(u"S", u"t", u"text");
-  (void)Settings().SaveDWord(u"S", u"n", 7);
+std::u16string Answer(const Operation& op, char letter, int32_t code) {
+  if (letter == 'S' || letter == 'R')
+    return u"error " + Text(code) + u": " + (letter == 'S' ? GetErrorText(code) : u"Error connecting to remote registry");
+  return letter == 'D' ? op.fallback : letter == 'C' ? op.clean : Text(letter - '0');
+}
+
+// One run from the starting state, with the nth call of `kind` failed (none:
+// -1) or the key's open refused with `refusal` (none: 0). What the operation
+// returned or raised is written as its answers are.
+void RunOnce(const Operation& op, int kind, long n, LSTATUS refusal, const std::u16string& answer,
+             const std::string& what) {
+  for (CRegSettings* s : {&g_local, &g_remote})
+    (void)s->SaveString(u"S", u"t", u"text"), (void)s->SaveDWord(u"S", u"n", 7), (void)s->SaveString(u"L", u"a", u"1"),
+        (void)s->SaveString(u"L", u"b", u"2");
+  ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\VELKO lowres\\S", L"long", REG_BINARY, std::string(1001, 'a').data(),
+                    1001);
   WriteINIValue(u"S", u"k", u"v", kIni);
-}
-
-// Runs `operation` armed; what it returned, or what it raised in *raised.
-std::u16string RunArmed(const std::function<std::u16string()>& operation, std::string* raised) {
+  const auto held = Ledger();
   std::u16string result;
-  Arm(true);
+  FailNth(kind, n), g_refusal = refusal, Arm(true);
   try {
-    result = operation();
+    result = op.run();
+    Arm(false);
   } catch (const Error& e) {
-    *raised = "error " + std::to_string(e.number());
+    Arm(false), result = u"error " + Text(e.number()) + u": " + e.description();
   } catch (const std::bad_alloc&) {
-    *raised = "bad_alloc";
+    Arm(false), result = u"bad_alloc";
   }
-  Arm(false);
-  return result;
+  g_refusal = 0;
+  EXPECT_EQ(result, answer) << op.name << ", " << what;
+  std::u16string().swap(result);  // gone before the ledger is read
+  EXPECT_TRUE(kind < 0 || g_injected) << op.name << ", " << what << " was never made";
+  EXPECT_EQ(Ledger(), held) << op.name << ", " << what << ": held (" << kResourceNames << ") after";
 }
 
-TEST(LowResources, EverySingleFailureInASettingsIniOrSystemOperationRaisesOrEndsAndLeavesNothingHeld) {
+TEST(LowResources, EverySettingsIniOrSystemOperationAnswersEveryFailureOfItsCallsAndHoldsNothingAfter) {
   // This program's runtime makes its thread's exception state at the first throw, once.
-  RaisedBy([] { throw Error(5, u"first"); });
+  testing::RaisedBy([] { throw Error(5, u"first"); });
+  g_local.SetPath(u"Software\\VELKO lowres"), g_remote.SetPath(u"VELKO lowres");
+  g_remote.SetHKeyRoot(CRegSettings::kHKeyLocalMachine);
+  for (CRegSettings* s : {&g_local, &g_remote}) s->SetMachineName(kThisMachine);
   PatchImports(::GetModuleHandleW(nullptr));
   // The seams were read before the table was patched.
-  seams::LoadLibraryExW = ::LoadLibraryExW, seams::RegConnectRegistryW = ::RegConnectRegistryW;
-  seams::RegOpenKeyExW = ::RegOpenKeyExW, seams::RegCreateKeyExW = ::RegCreateKeyExW;
-  seams::RegQueryValueExW = ::RegQueryValueExW, seams::RegEnumValueW = ::RegEnumValueW;
-  seams::RegCloseKey = ::RegCloseKey, seams::GetComputerNameW = ::GetComputerNameW;
+  seams::RegOpenKeyExW = &Open, seams::RegCreateKeyExW = &Create, seams::RegConnectRegistryW = &Connect;
+  seams::LoadLibraryExW = ::LoadLibraryExW, seams::RegQueryValueExW = ::RegQueryValueExW;
+  seams::RegEnumValueW = ::RegEnumValueW, seams::RegCloseKey = ::RegCloseKey, seams::GetComputerNameW = ::GetComputerNameW;
   int injected = 0;
-  for (const auto& [name, operation, fallback] : kOperations) {
+  for (const Operation& op : kOperations) {
     std::array<long, kKinds> calls[2];
-    std::u16string clean;
     for (auto& counted : calls) {
-      MakeState();
-      FailNth(-1, 0);
-      std::string raised;
-      clean = RunArmed(operation, &raised);
-      EXPECT_EQ(raised, "") << name << " raised without a failure";
-      for (int k = 0; k < kKinds; ++k) counted[k] = g_calls[k];
+      RunOnce(op, -1, 0, 0, op.clean, "without failures");
+      std::copy(std::begin(g_calls), std::end(g_calls), counted.begin());
     }
-    ASSERT_EQ(calls[0], calls[1]) << name << ": two clean runs made different calls";
-    std::printf("%-22s", name);
-    for (int k = 0; k < kKinds; ++k)
-      if (calls[0][k] && kRows[k].effect < kGive) std::printf(" %s %ld", kRows[k].name, calls[0][k]);
-    std::printf("\n");
+    ASSERT_EQ(calls[0], calls[1]) << op.name << ": two clean runs made different calls";
+    const char* letter = op.failed;
     for (int kind = 0; kind < kKinds; ++kind)
       for (long n = 1; n <= calls[0][kind]; ++n, ++injected) {
-        MakeState();
-        const auto held = Ledger();
-        FailNth(kind, n);
-        std::string raised;
-        if (const std::u16string result = RunArmed(operation, &raised);  // gone before the ledger is read
-            raised.empty() && result != clean && !(fallback && result == fallback))
-          ADD_FAILURE() << name << ": " << kRows[kind].name << " call " << n << " failed, and it returned another value";
-        EXPECT_TRUE(g_injected) << name << ": " << kRows[kind].name << " call " << n << " was never made";
-        EXPECT_EQ(Ledger(), held) << name << ": " << kRows[kind].name << " call " << n << " failed, " << raised
-                                  << "; held (" << kResourceNames << ") after";
-        FailNth(-1, 0);
-        std::string again;
-        EXPECT_EQ(RunArmed(operation, &again), clean) << name << " after " << kRows[kind].name << " call " << n;
-        EXPECT_EQ(again, "") << name << " after " << kRows[kind].name << " call " << n << " failed";
+        const bool allocation = kRows[kind].resource == kHeap;
+        ASSERT_TRUE(allocation || *letter) << op.name << " makes more system calls than it has answers";
+        const std::string what = kRows[kind].name + (" call " + std::to_string(n)) + " failed";
+        RunOnce(op, kind, n, 0, allocation ? op.out_of_memory : Answer(op, *letter++, ERROR_NOT_ENOUGH_MEMORY), what);
+        RunOnce(op, -1, 0, 0, op.clean, "after " + what);
       }
+    EXPECT_EQ(*letter, '\0') << op.name << " makes fewer system calls than it has answers";
+    for (const LSTATUS code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED})
+      if (*op.refused) RunOnce(op, -1, 0, code, Answer(op, op.refused[code == ERROR_ACCESS_DENIED], code), "open refused");
   }
-  (void)Settings().DeleteSetting(u"S");
+  EXPECT_FALSE(g_wrong_rights) << "an open for reading asks KEY_READ, a create KEY_ALL_ACCESS";
+  EXPECT_FALSE(g_wrong_name) << "the machine name goes to the system as stored";
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) ::RegDeleteTreeW(root, L"Software\\VELKO lowres");
   std::filesystem::remove(std::filesystem::path(kIni));
   std::printf("%zu operations, %d single failures\n", std::size(kOperations), injected);
 }
