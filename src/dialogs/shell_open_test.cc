@@ -110,10 +110,7 @@ TEST(AboutBox, TheLinkOpensItsAddressByItsOwnDefaultActionAndTheButtonsOpenTheir
     EXPECT_EQ(link->get_accState(self, &state) == S_OK ? state.lVal & kLinkStates : 0, kLinkStates) << "focused";
     TypeKeys(box, {VK_SPACE});
     next();
-    ::SendMessageW(c[3], BM_CLICK, 0, 0);
-    next();
-    ::SendMessageW(c[5], BM_CLICK, 0, 0);
-    next();
+    for (const HWND button : {c[3], c[5]}) ::SendMessageW(button, BM_CLICK, 0, 0), next();
     EXPECT_TRUE(::IsWindowVisible(box)) << "closed by the link or a button";
   }));
   const std::string link = "none null \"http://link.example/\" null null 1";

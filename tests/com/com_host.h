@@ -1,6 +1,7 @@
 // A C++ host of VELKO.dll for tests: loads the built DLL from bin/ without
 // registration and creates objects through its own class factory. Strings go
-// through the client header's Bstr, as a C++ host's do.
+// through the client header's Bstr, as a C++ host's do. Brings what every host
+// test uses: the Win32 and COM headers, GoogleTest and the dialog driver.
 #pragma once
 
 #include <windows.h>

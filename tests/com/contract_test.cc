@@ -2,9 +2,6 @@
 // slots of the interface in its embedded type library, and DllInstall's command
 // lines. A VB6 or C++ client calls by slot and DISPID; a reorder of the IDL moves
 // header, class and library together, and only this table stays where it was.
-#include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include <tuple>
 

@@ -1,8 +1,5 @@
 // Late-bound calls through IDispatch, well-formed and hostile: each wrong call
 // gets the error automation defines and leaves the object as it was.
-#include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include <vector>
 

@@ -1,9 +1,6 @@
 // CProductInfo through its vtable and its class factory, hosted in-process from
 // the built DLL; and the client header that C++ hosts use with it.
-#include <windows.h>
 #include <olectl.h>
-
-#include <gtest/gtest.h>
 
 #include <thread>
 
@@ -128,7 +125,6 @@ TEST_F(ProductInfo, TheIconIsHeldOnceUntilNothingANewObjectOrTheThreadsLastObjec
   ComPtr<IPictureDisp> back;
   ASSERT_EQ(object->putref_ProductIcon(picture.get()), S_OK);
   ASSERT_EQ(object->get_ProductIcon(back.put()), S_OK);
-  EXPECT_EQ(back.get(), picture.get());
   EXPECT_EQ(Refs(picture.get()), base + 2) << "the record's and ours";
   ASSERT_EQ(object->putref_ProductIcon(nullptr), S_OK);
   ASSERT_EQ(object->get_ProductIcon(back.put()), S_OK);

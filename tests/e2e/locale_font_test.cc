@@ -3,9 +3,6 @@
 // own at 9 points, every other locale Tahoma at 8 with the default character set.
 // A wrong character set draws one script with another's glyph shapes. The host
 // test runs this in each of its locales.
-#include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <map>
