@@ -177,17 +177,16 @@ struct ChildRun {
 };
 
 ChildRun RunChild(int kind, long n) {
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE read_end = nullptr, write_end = nullptr;
-  ::CreatePipe(&read_end, &write_end, &inherit, 1 << 20);  // room for all the child writes: read once it ends
-  UniqueHandle reader(read_end), writer(write_end);
-  ::SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-  wchar_t self[MAX_PATH];
+  wchar_t self[MAX_PATH], dir[MAX_PATH], out_path[MAX_PATH];
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  ::GetTempPathW(MAX_PATH, dir);
+  ::GetTempFileNameW(dir, L"lrs", 0, out_path);
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  UniqueHandle out(::CreateFileW(out_path, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
   std::wstring command = L"lowres --lowres-run " + std::to_wstring(kind) + L" " + std::to_wstring(n);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup, startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = write_end;
+  startup.hStdOutput = startup.hStdError = out.get();
   PROCESS_INFORMATION process = {};
   ChildRun run;
   if (::CreateProcessW(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
@@ -196,11 +195,13 @@ ChildRun RunChild(int kind, long n) {
       ::TerminateProcess(process.hProcess, 0xDEAD), ::WaitForSingleObject(process.hProcess, INFINITE);
     ::GetExitCodeProcess(process.hProcess, &run.exit_code);
   }
-  // What the child wrote, without waiting for the end of the pipe, which a process the child started may hold.
-  char buffer[4096];
-  for (DWORD got = 0; ::PeekNamedPipe(read_end, nullptr, 0, nullptr, &got, nullptr) && got &&
-                      ::ReadFile(read_end, buffer, std::min<DWORD>(got, sizeof buffer), &got, nullptr);)
-    run.output.append(buffer, got);
+  out.reset();
+  if (FILE* f = _wfopen(out_path, L"rb")) {
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, f));) run.output.append(buffer, got);
+    std::fclose(f);
+  }
+  ::DeleteFileW(out_path);
   return run;
 }
 
