@@ -66,20 +66,20 @@ enum Effect { kPlain, kTake, kTakeStatus, kRealloc, kGive, kGiveStatus };
 enum Kind { VELKO_LOWRES_KINDS(VELKO_LOWRES_ENUM) kKinds };
 #undef VELKO_LOWRES_ENUM
 
-inline std::atomic<void*> g_real[kKinds];
-inline std::atomic<long> g_calls[kKinds], g_held[kResources], g_fail_n;
-inline std::atomic<int> g_fail_kind{-1};
-inline std::atomic<bool> g_armed, g_injected;
-inline std::atomic<void*> g_failed_at;  // the return address of the failed call
-
 struct Row {
   const char* name;
   INT_PTR failure;
   Resource resource;
   Effect effect;
-  void* wrapper;
 };
-inline const Row& RowOf(int kind);
+#define VELKO_LOWRES_ROW(name, failure, resource, effect) {#name, INT_PTR(failure), resource, effect},
+inline const Row kRows[kKinds] = {VELKO_LOWRES_KINDS(VELKO_LOWRES_ROW)};
+#undef VELKO_LOWRES_ROW
+
+inline std::atomic<void*> g_real[kKinds];
+inline std::atomic<long> g_calls[kKinds], g_held[kResources], g_fail_n;
+inline std::atomic<int> g_fail_kind{-1};
+inline std::atomic<bool> g_armed, g_injected;
 
 inline void Arm(bool on) { g_armed = on; }
 // Fails the `n`th armed call of `kind` (none when n is 0) and counts afresh.
@@ -93,22 +93,27 @@ inline std::array<long, kResources> Ledger() {
   return held;
 }
 
+// An argument or result as a number, and back; 0 for what is neither (a GUID by reference).
 template <typename T>
 uintptr_t Bits(T value) {
   if constexpr (std::is_pointer_v<T>) return reinterpret_cast<uintptr_t>(value);
   else if constexpr (std::is_integral_v<T> || std::is_enum_v<T>) return static_cast<uintptr_t>(value);
   else return 0;
 }
+template <typename R>
+R As(uintptr_t bits) {
+  if constexpr (std::is_pointer_v<R>) return reinterpret_cast<R>(bits);
+  else return static_cast<R>(bits);
+}
 
 template <int K, typename Real, typename R, typename... A>
-R Body(void* caller, A... args) {
-  const Row& row = RowOf(K);
+R Body(A... args) {
+  const Row& row = kRows[K];
   if (row.effect < kGive && g_armed && ++g_calls[K] == g_fail_n && K == g_fail_kind) {
-    g_injected = true, g_failed_at = caller;
+    g_injected = true;
     ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     errno = ENOMEM;
-    if constexpr (std::is_pointer_v<R>) return reinterpret_cast<R>(row.failure);
-    else return static_cast<R>(row.failure);
+    return As<R>(row.failure);
   }
   const uintptr_t a[] = {Bits(args)..., 0, 0};
   // DeleteObject gives back a font only: the module deletes brushes too.
@@ -124,10 +129,7 @@ R Body(void* caller, A... args) {
   g_held[row.resource] += taken - (gives || (row.effect == kGiveStatus && result == ERROR_SUCCESS) ||
                                    (row.effect == kRealloc && a[0] && !a[1]));
   ::SetLastError(error);
-  if constexpr (!std::is_void_v<R>) {
-    if constexpr (std::is_pointer_v<R>) return reinterpret_cast<R>(result);
-    else return static_cast<R>(result);
-  }
+  return As<R>(result);
 }
 
 // One wrapper per kind, of the real function's own type and calling convention.
@@ -135,20 +137,18 @@ template <int K, typename F>
 struct Wrap;
 template <int K, typename R, typename... A>
 struct Wrap<K, R(__cdecl*)(A...)> {
-  static R __cdecl Call(A... a) { return Body<K, R(__cdecl*)(A...), R, A...>(__builtin_return_address(0), a...); }
+  static R __cdecl Call(A... a) { return Body<K, R(__cdecl*)(A...), R, A...>(a...); }
 };
 #ifndef _WIN64
 template <int K, typename R, typename... A>
 struct Wrap<K, R(__stdcall*)(A...)> {
-  static R __stdcall Call(A... a) { return Body<K, R(__stdcall*)(A...), R, A...>(__builtin_return_address(0), a...); }
+  static R __stdcall Call(A... a) { return Body<K, R(__stdcall*)(A...), R, A...>(a...); }
 };
 #endif
 
-#define VELKO_LOWRES_ROW(name, failure, resource, effect) \
-  {#name, INT_PTR(failure), resource, effect, reinterpret_cast<void*>(&Wrap<k_##name, decltype(&::name)>::Call)},
-inline const Row kRows[kKinds] = {VELKO_LOWRES_KINDS(VELKO_LOWRES_ROW)};
-#undef VELKO_LOWRES_ROW
-inline const Row& RowOf(int kind) { return kRows[kind]; }
+#define VELKO_LOWRES_WRAPPER(name, ...) reinterpret_cast<void*>(&Wrap<k_##name, decltype(&::name)>::Call),
+inline void* const kWrappers[kKinds] = {VELKO_LOWRES_KINDS(VELKO_LOWRES_WRAPPER)};
+#undef VELKO_LOWRES_WRAPPER
 
 inline int KindOf(const char* name) {
   for (int k = 0; k < kKinds; ++k)
@@ -161,7 +161,7 @@ inline FARPROC WINAPI GetProcAddressWrapper(HMODULE module, LPCSTR name) {
   const int kind = real && HIWORD(reinterpret_cast<uintptr_t>(name)) ? KindOf(name) : -1;
   if (kind < 0) return real;
   g_real[kind] = reinterpret_cast<void*>(real);
-  return reinterpret_cast<FARPROC>(kRows[kind].wrapper);
+  return reinterpret_cast<FARPROC>(kWrappers[kind]);
 }
 
 // Points `module`'s import entries (and its GetProcAddress) at the wrappers.
@@ -180,7 +180,7 @@ inline void PatchImports(HMODULE module) {
       if (kind >= 0) g_real[kind] = reinterpret_cast<void*>(slot->u1.Function);
       DWORD protect;
       ::VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &protect);
-      slot->u1.Function = reinterpret_cast<uintptr_t>(gpa ? reinterpret_cast<void*>(&GetProcAddressWrapper) : kRows[kind].wrapper);
+      slot->u1.Function = reinterpret_cast<uintptr_t>(gpa ? reinterpret_cast<void*>(&GetProcAddressWrapper) : kWrappers[kind]);
       ::VirtualProtect(&slot->u1.Function, sizeof(void*), protect, &protect);
     }
   }
@@ -202,8 +202,7 @@ struct DllLoads {
 // Patches every DLL of file name `name` as the loader maps it.
 inline bool HookDllLoads(const wchar_t* name) {
   DllLoads::hooked = name;
-  using Register = NTSTATUS(NTAPI*)(ULONG, decltype(&DllLoads::OnLoad), void*, void**);
-  const auto reg = reinterpret_cast<Register>(
+  const auto reg = reinterpret_cast<NTSTATUS(NTAPI*)(ULONG, decltype(&DllLoads::OnLoad), void*, void**)>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "LdrRegisterDllNotification")));
   void* cookie = nullptr;
   return reg && reg(0, &DllLoads::OnLoad, nullptr, &cookie) == 0;
