@@ -77,9 +77,14 @@ HRESULT CProductInfo::Create(REFIID iid, void** out) noexcept {
 }
 
 CProductInfo::CProductInfo(ThreadState& state) : state_(state) {
+  // The library's name is built (and may fail to be) before the object takes
+  // its holds on the state: a constructor that throws runs no destructor, so a
+  // hold taken first would never be given back and the state would outlive its
+  // thread. Nothing below the holds throws.
+  const std::u16string lang_base_name = u"VELKORes";
+  state_.lang.LoadLangLibrary(lang_base_name);
   ++state_.owners;
   ++state_.objects;
-  state_.lang.LoadLangLibrary(u"VELKORes");
   ProductInfo& info = state_.product_info;
   info.ProductName.clear();
   info.ProductVersion.clear();
