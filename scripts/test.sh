@@ -25,7 +25,7 @@ x86_factor=1
 if velko_wine32_present; then x86_way="natively, under this machine's 32-bit Wine"
 else  # it boots and makes its prefix while the builds run, then waits for build/vm/io/built
   x86_way="inside the emulated x86-64 machine (QEMU), as this kernel refuses 32-bit programs"
-  x86_factor=4  # a Wine process starts in seconds there, and runs 6-7 times slower
+  x86_factor=6  # a Wine process starts 7-9 times slower there, and its code runs 6-7 times slower
   rm -f build/vm/io/built
   # First, cheaply, that the machine sees a checkout wherever it lives.
   (export VELKO_TIME_FACTOR=$x86_factor; bash scripts/x86-vm.sh --check && bash scripts/x86-vm.sh --tests) \
