@@ -67,9 +67,12 @@ void LinkLabel::Attach(HWND window) {
 }
 
 LRESULT CALLBACK LinkLabel::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  // Set before this procedure is, and removed after.
   return Boundary(
-      [&] { return static_cast<LinkLabel*>(::GetPropW(hwnd, kLinkLabelProperty))->Message(hwnd, message, wparam, lparam); },
+      [&] {
+        // Set before this procedure is, and removed after.
+        auto* link = static_cast<LinkLabel*>(::GetPropW(hwnd, kLinkLabelProperty));
+        return link->Message(hwnd, message, wparam, lparam);
+      },
       [] { return LRESULT{0}; });
 }
 
@@ -116,7 +119,7 @@ LRESULT LinkLabel::Message(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
       if (accessible_) return oleacc.lresult_from_object(__uuidof(IAccessible), wparam, accessible_.get());
       break;
     }
-    case WM_NCDESTROY: {
+    case WM_NCDESTROY:
       // Clients that keep the object get errors from now on, not a window
       // that is gone or, after a reuse of its handle, another one.
       if (accessible_) LinkAccessibleDisconnect(accessible_.get());
@@ -124,7 +127,6 @@ LRESULT LinkLabel::Message(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
       ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(static_proc_));
       ::RemovePropW(hwnd, kLinkLabelProperty);
       return ::CallWindowProcW(static_proc_, hwnd, message, wparam, lparam);
-    }
     default:
       break;
   }
