@@ -62,8 +62,8 @@ class AboutBoxForm final : public forms::Form {
   // size in points, the DPI the box is shown at, and the computer's name.
   std::u16string ClipboardText();
 
-  // Ctrl+C (with Shift too, not with Alt) puts ClipboardText on the clipboard,
-  // owned by the box, and takes the key; every other key goes on.
+  // Ctrl+C, with or without Shift but not with Alt, puts ClipboardText on the
+  // clipboard, owned by the box, and takes the key; every other key goes on.
   bool KeyDown(int key_code, int shift) override;
 
   // Event handlers.

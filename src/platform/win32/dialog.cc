@@ -6,7 +6,8 @@
 // in the activation context of the module's own manifest (common controls 6),
 // so the box has the system's visual styles whatever the host's manifest says;
 // its modal loop runs in the host's, so that host code the loop calls (timers,
-// incoming calls) makes its windows as the host would.
+// incoming calls) makes its windows as the host would. The members of Form that
+// show it and take it down are defined here, beside it.
 #include "platform/win32/forms.h"
 
 #include <algorithm>

@@ -124,9 +124,9 @@ class Form {
   int Dpi() const;
 
   // A key pressed in the shown form's window, before the control with the focus
-  // sees it: `key_code` is the virtual-key code, `shift` the kShiftMask,
-  // kCtrlMask and kAltMask held. True takes the key: the control does not get
-  // it. A handler that fails takes it too. This default takes none.
+  // sees it: `key_code` is its virtual-key code, `shift` the masks of the keys
+  // held with it (kShiftMask, kCtrlMask, kAltMask). True takes the key: the
+  // control does not get it. One that fails takes it too. This default takes none.
   virtual bool KeyDown(int key_code, int shift);
 
   // Nothing when loaded; otherwise every property goes back to its design value
