@@ -1,10 +1,9 @@
 // Process-wide state of the DLL and its whole lifetime: its module handle, what
-// keeps it in use (and so decides DllCanUnloadNow), its pin, and the type
-// information that every object's IDispatch uses.
+// keeps it in use (and so decides DllCanUnloadNow), and its pin.
 #pragma once
 
 #include <windows.h>
-#include <oaidl.h>
+#include <unknwn.h>
 
 #include <string>
 
@@ -46,21 +45,5 @@ bool CanUnload() noexcept;
 // answers from what is in use. Fails (as an HRESULT) when the system cannot pin
 // it; the DLL then hands out nothing.
 [[nodiscard]] HRESULT Pin() noexcept;
-
-// The type information of _CProductInfo from the DLL's own TYPELIB resource,
-// loaded once per process (not per object) and kept while the process lives: the
-// DLL is pinned, and an object may read it at any moment from any thread. Not
-// counted for the caller; null when the type library cannot be loaded (with the
-// failure in *hr).
-ITypeInfo* ProductInfoTypeInfo(HRESULT* hr) noexcept;
-
-// How many arguments member `id` takes when invoked with `flags` (a property
-// put counts its value), from the type library; -1 for an unknown member. Only
-// valid after ProductInfoTypeInfo succeeded.
-int ArgumentCount(DISPID id, WORD flags) noexcept;
-
-// The vtable slot of member `id` when it is a property get returning a BSTR
-// (the type library's [out, retval] BSTR*), else -1. Same validity as above.
-int StringGetterSlot(DISPID id) noexcept;
 
 }  // namespace velko::module

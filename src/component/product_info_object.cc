@@ -5,6 +5,7 @@
 #include <new>
 
 #include "component/com_error.h"
+#include "component/dispatch.h"
 #include "component/module.h"
 #include "dialogs/about_box.h"
 
@@ -21,43 +22,6 @@ HRESULT ToBstr(const std::u16string& text, BSTR* out) noexcept {
   *out = ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
   return *out ? S_OK : E_OUTOFMEMORY;
 }
-
-// Wine's argument coercion takes a reference when it turns a VT_UNKNOWN into the
-// IDispatch a member expects and keeps it when the member then refuses the
-// object, so the host's object would leak. Arguments are handed on with every
-// such object already asked for IDispatch here (and released after the call).
-class DispatchArguments {
- public:
-  explicit DispatchArguments(DISPPARAMS* params) : params_(params) {}
-  ~DispatchArguments() {
-    for (IDispatch* held : held_) held->Release();
-  }
-  // The parameters to pass on; null with *failed_arg set when an object has no
-  // IDispatch (a type mismatch for that argument).
-  DISPPARAMS* Prepare(UINT* failed_arg) {
-    args_.assign(params_->rgvarg, params_->rgvarg + params_->cArgs);
-    for (UINT i = 0; i < args_.size(); ++i) {
-      if (args_[i].vt != VT_UNKNOWN || !args_[i].punkVal) continue;
-      IDispatch* dispatch = nullptr;
-      if (FAILED(args_[i].punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
-        *failed_arg = i;
-        return nullptr;
-      }
-      held_.push_back(dispatch);
-      args_[i].vt = VT_DISPATCH;
-      args_[i].pdispVal = dispatch;
-    }
-    copy_ = *params_;
-    copy_.rgvarg = args_.data();
-    return &copy_;
-  }
-
- private:
-  DISPPARAMS* params_;
-  DISPPARAMS copy_ = {};
-  std::vector<VARIANT> args_;
-  std::vector<IDispatch*> held_;
-};
 
 HRESULT Store(std::u16string& field, BSTR value) noexcept {
   return Guarded(IID__CProductInfo, [&] { field = FromBstr(value); });
@@ -137,7 +101,7 @@ STDMETHODIMP CProductInfo::GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexc
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
   HRESULT hr;
-  ITypeInfo* type_info = module::ProductInfoTypeInfo(&hr);
+  ITypeInfo* type_info = dispatch::ProductInfoTypeInfo(&hr);
   if (!type_info) return hr;
   type_info->AddRef();
   *info = type_info;
@@ -148,7 +112,7 @@ STDMETHODIMP CProductInfo::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count
   if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   if (!names || !ids) return E_POINTER;
   HRESULT hr;
-  ITypeInfo* type_info = module::ProductInfoTypeInfo(&hr);
+  ITypeInfo* type_info = dispatch::ProductInfoTypeInfo(&hr);
   if (!type_info) return hr;
   return ::DispGetIDsOfNames(type_info, names, count, ids);
 }
@@ -157,52 +121,7 @@ STDMETHODIMP CProductInfo::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPP
                                   EXCEPINFO* excep, UINT* arg_err) noexcept {
   if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   if (!params) return E_POINTER;
-  HRESULT hr;
-  ITypeInfo* type_info = module::ProductInfoTypeInfo(&hr);
-  if (!type_info) return hr;
-  const int expected = module::ArgumentCount(id, flags);
-  if (expected >= 0 && params->cArgs > static_cast<UINT>(expected)) return DISP_E_BADPARAMCOUNT;
-  // Reading a string property is the call hosts make most. The getter is called
-  // straight through the slot the type library gives it, which spares the copy of
-  // the result that the generic path makes; a failing getter takes the generic
-  // path, so errors are reported exactly as there.
-  if ((flags & DISPATCH_PROPERTYGET) && params->cArgs == 0 && result) {
-    const int slot = module::StringGetterSlot(id);
-    if (slot >= 0) {
-      using Getter = HRESULT(STDMETHODCALLTYPE*)(_CProductInfo*, BSTR*);
-      _CProductInfo* self = this;
-      const Getter get = reinterpret_cast<Getter>((*reinterpret_cast<void***>(self))[slot]);
-      BSTR value = nullptr;
-      if (SUCCEEDED(get(self, &value))) {
-        result->vt = VT_BSTR;
-        result->bstrVal = value;
-        return S_OK;
-      }
-    }
-  }
-  hr = Guarded(IID__CProductInfo, [&] {
-    DispatchArguments arguments(params);
-    UINT failed_arg = 0;
-    DISPPARAMS* passed = arguments.Prepare(&failed_arg);
-    if (!passed) {
-      if (arg_err) *arg_err = failed_arg;
-      return DISP_E_TYPEMISMATCH;
-    }
-    // The member may release the last outside reference (a script dropping its
-    // variable inside a call); keep the object alive until the call is done.
-    AddRef();
-    const HRESULT invoked =
-        ::DispInvoke(static_cast<_CProductInfo*>(this), type_info, id, flags, passed, result, excep, arg_err);
-    Release();
-    return invoked;
-  });
-  // The only interface a member's argument is asked for is IPictureDisp: an
-  // object that is not a picture is a type mismatch to the caller.
-  if (hr == E_NOINTERFACE) {
-    if (arg_err) *arg_err = 0;
-    return DISP_E_TYPEMISMATCH;
-  }
-  return hr;
+  return dispatch::Invoke(this, id, flags, params, result, excep, arg_err);
 }
 
 STDMETHODIMP CProductInfo::InterfaceSupportsErrorInfo(REFIID iid) noexcept {

@@ -8,6 +8,7 @@
 #include "localization/locale_fonts.h"
 #include "platform/component_file.h"
 #include "platform/text.h"
+#include "platform/win32/clipboard.h"
 #include "platform/win32/seams.h"
 #include "system/shared_module.h"
 
@@ -160,6 +161,13 @@ std::u16string AboutBoxForm::ClipboardText() {
   line(u"Computer: " + GetLocalComputerName());
   line(kRule);
   return text;
+}
+
+bool AboutBoxForm::KeyDown(int key_code, int shift) {
+  // Ctrl with Alt is AltGr on many keyboards: a character, not a command.
+  if (key_code != 'C' || (shift & (forms::kCtrlMask | forms::kAltMask)) != forms::kCtrlMask) return false;
+  forms::SetClipboardText(hWnd(), ClipboardText());
+  return true;
 }
 
 void AboutBoxForm::cmdOK_Click() { Unload(); }

@@ -60,7 +60,11 @@ class AboutBoxForm final : public forms::Form {
   // ("none" without one) and architecture, the file name of the language
   // library held ("none"), the user locale (decimal LCID), the form's face and
   // size in points, the DPI the box is shown at, and the computer's name.
-  std::u16string ClipboardText() override;
+  std::u16string ClipboardText();
+
+  // Ctrl+C, with or without Shift but not with Alt, puts ClipboardText on the
+  // clipboard, owned by the box, and takes the key; every other key goes on.
+  bool KeyDown(int key_code, int shift) override;
 
   // Event handlers.
   void cmdOK_Click();            // unloads the form

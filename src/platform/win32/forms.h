@@ -25,6 +25,11 @@ namespace velko::forms {
 // The automation error of a modal show of a form that is already shown.
 inline constexpr int32_t kErrAlreadyShownModally = 400;
 
+// The keys held with a pressed key, as Form::KeyDown gets them.
+inline constexpr int kShiftMask = 1;
+inline constexpr int kCtrlMask = 2;
+inline constexpr int kAltMask = 4;
+
 struct FontValue {
   std::u16string name = u"Tahoma";
   int16_t charset = 0;
@@ -78,7 +83,7 @@ struct Control {
   std::function<void()> on_dbl_click;
 };
 
-// The live modal dialog of a shown form.
+// The live modal dialog of a shown form (dialog.cc).
 class Dialog;
 
 struct FormDesign {
@@ -118,9 +123,11 @@ class Form {
   // The pixels per inch of the shown form's window; 0 when it is not shown.
   int Dpi() const;
 
-  // The text that Ctrl+C in the shown form puts on the clipboard, as a message
-  // box offers its text. Empty (this default) leaves the clipboard alone.
-  virtual std::u16string ClipboardText() { return {}; }
+  // A key pressed in the shown form's window, before the control with the focus
+  // sees it: `key_code` is its virtual-key code, `shift` the masks of the keys
+  // held with it (kShiftMask, kCtrlMask, kAltMask). True takes the key: the
+  // control does not get it. One that fails takes it too. This default takes none.
+  virtual bool KeyDown(int key_code, int shift);
 
   // Nothing when loaded; otherwise every property goes back to its design value
   // and Form_Load runs. An error that Form_Load lets out reaches the caller, with

@@ -147,7 +147,7 @@ class LinkAccessible final : public IAccessible, public IOleWindow {
 
 UINT LinkActivateMessage() {
   // Registered again, a name gives the same number; a registration that failed
-  // is tried again. (No function-local static: see CommonControlsContext.)
+  // is tried again. (No function-local static: see CommonControlsContext in display.cc.)
   static std::atomic<UINT> message{0};
   if (!message) message = ::RegisterWindowMessageW(L"VELKO.LinkActivate");
   return message;
