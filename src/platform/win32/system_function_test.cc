@@ -10,9 +10,9 @@
 namespace velko {
 namespace {
 
-constexpr DWORD kWindows7Flags = DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE | LOAD_WITH_ALTERED_SEARCH_PATH |
-                                 LOAD_IGNORE_CODE_AUTHZ_LEVEL | LOAD_LIBRARY_AS_IMAGE_RESOURCE |
-                                 LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE;
+constexpr DWORD kWindows7Flags = DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE |
+                                 LOAD_WITH_ALTERED_SEARCH_PATH | LOAD_IGNORE_CODE_AUTHZ_LEVEL |
+                                 LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE;
 HMODULE WINAPI Windows7LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags) {
   if (flags & ~kWindows7Flags) return ::SetLastError(ERROR_INVALID_PARAMETER), nullptr;
   return ::LoadLibraryExW(name, file, flags);
