@@ -108,7 +108,7 @@ TEST_F(AboutBox, TheLinkLooksLikeALinkToTheEyeAsToAScreenReader) {
 // owner, on a double-click, on assistive technology's default action and on
 // Space; the buttons open theirs with "open", the box as owner. None of them
 // closes the box.
-TEST_F(AboutBox, EachOpeningIsOneShellCallWithTheTargetsVerbAndOwner) {
+TEST_F(AboutBox, EachOpeningIsOneShellCallAsItsTargetWantsIt) {
   std::vector<std::string> opened;
   const int before = g_calls;
   Show([&](HWND box, const std::vector<HWND>& c, IAccessible* link) {
