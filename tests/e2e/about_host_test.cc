@@ -42,6 +42,9 @@ class AboutBox : public ::testing::Test {
     EXPECT_EQ(hr, S_OK);
     EXPECT_EQ(result, VARIANT_FALSE);
   }
+  // The box of `o` with a link, with `code` run under it once it is up (on the
+  // host's thread, as a host's timer would); closed with OK.
+  void ShowRunning(ComPtr<_CProductInfo>& o, std::function<void(HWND)> code);
   ComPtr<_CProductInfo> Product(const std::wstring& eula) {
     auto o = Create();
     o->put_ProductName(Bstr(L"Widget")), o->put_ProductVersion(Bstr(L"2.5"));
@@ -106,8 +109,7 @@ TEST_F(AboutBox, ShowsTheProductWithTheLibrarysCaptionsInTheLocaleFontAtTheDesig
   }
 }
 
-// Runs `g_under_box` once on the host's thread, as a host's timer would, as soon
-// as the box of that thread is up; `g_ran` tells the driver it has.
+// Run once on the host's thread as soon as its box is up; `g_ran` tells the driver it has.
 std::function<void(HWND)> g_under_box;
 std::atomic<bool> g_ran{false};
 HWND ShownBox(HWND box = nullptr) {  // of this thread
@@ -116,9 +118,14 @@ HWND ShownBox(HWND box = nullptr) {  // of this thread
 void CALLBACK UnderTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
   if (const HWND box = ShownBox()) ::KillTimer(nullptr, timer), std::exchange(g_under_box, nullptr)(box), g_ran = true;
 }
-void RunUnderTheBox(std::function<void(HWND)> code) {
+void AboutBox::ShowRunning(ComPtr<_CProductInfo>& o, std::function<void(HWND)> code) {
+  o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));
   g_under_box = std::move(code), g_ran = false;
   ::SetTimer(nullptr, 0, 1, UnderTheBox);
+  Show(o, [](HWND, const std::vector<HWND>& c) {
+    ASSERT_TRUE(WaitUntil([] { return g_ran.load(); }));
+    ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
+  });
 }
 
 // The host's error: the HRESULT, and the description and interface of its error object.
@@ -153,41 +160,32 @@ TEST_F(AboutBox, OnlyCtrlCOrEnterActsOnTheBox) {
 // in the host's activation context, not the box's.
 TEST_F(AboutBox, HostCodeRunningUnderTheBoxCannotShowASecondOne) {
   auto o = Product(L"");
-  o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));
   std::tuple<HRESULT, std::wstring, GUID> error;
   VARIANT_BOOL result = VARIANT_TRUE;
   HANDLE context = INVALID_HANDLE_VALUE;
-  RunUnderTheBox([&](HWND) {
+  std::wstring link;
+  ShowRunning(o, [&](HWND box) {
     ::GetCurrentActCtx(&context);
     auto second = Create();
     second->ClearURLS(), second->AddURL(Bstr(L"http://second.example/"), Bstr(L"Second"));
     error = HostError(second->ShowAboutBox(&result));
-  });
-  Show(o, [&](HWND, const std::vector<HWND>& c) {
-    ASSERT_TRUE(WaitUntil([] { return g_ran.load(); }));
-    EXPECT_EQ(Text(c[kLink]), L"Widget on the web");
-    ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
+    second = nullptr, link = Text(Children(box).at(kLink));
   });
   EXPECT_EQ(error, std::tuple(HRESULT(0x800A0190), std::wstring(L"Form already displayed; can't show modally"),
                               IID__CProductInfo));
-  EXPECT_EQ(std::pair(result, context), std::pair(VARIANT_FALSE, HANDLE{nullptr}));
+  EXPECT_EQ(std::tuple(result, context, link), std::tuple(VARIANT_FALSE, HANDLE{nullptr}, L"Widget on the web"));
 }
 
 // The host may let go of its object while the box is up; a screen reader may
 // keep the link's accessible object past the box, which then answers with an error.
 TEST_F(AboutBox, AnOpenBoxOrItsLinksAccessibleObjectKeepsTheDllInUse) {
   auto o = Product(L"");
-  o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));
   HRESULT unload = E_FAIL;
   ComPtr<IAccessible> link;
-  RunUnderTheBox([&](HWND box) {
+  ShowRunning(o, [&](HWND box) {
     o = nullptr;
     unload = CallExport("DllCanUnloadNow");
     ::AccessibleObjectFromWindow(Children(box).at(kLink), OBJID_CLIENT, __uuidof(IAccessible), link.put_void());
-  });
-  Show(o, [&](HWND, const std::vector<HWND>& c) {
-    ASSERT_TRUE(WaitUntil([] { return g_ran.load(); }));
-    ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
   });
   EXPECT_EQ(unload, S_FALSE) << "the box was open";
   ASSERT_TRUE(link);
