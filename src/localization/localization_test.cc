@@ -47,7 +47,7 @@ TEST(LangSupport, ALocaleWithoutAUsableFileFallsBackToEnglish) {
   for (const auto& [base, text] : cases) {
     LangSupport lang;
     lang.LoadLangLibrary(base);
-    EXPECT_EQ(lang.GetLangString(1), text) << static_cast<const void*>(base);
+    EXPECT_EQ(lang.GetLangString(1), text) << ::testing::PrintToString(std::u16string(base));
     lang.FreeLangLibrary();
   }
 }

@@ -1,6 +1,7 @@
 // The system helpers against the real API: error texts from the system's table
 // and from the tests' own netmsg.dll, copied into the system folder, INI files in a
-// private folder and the computer name.
+// private folder and the computer name; and how a form's failure to make its
+// window or a control reaches the caller.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -80,7 +81,7 @@ TEST(Form, AControlTheSystemRefusesFailsTheShowing) {
   const UniqueHHook hook(::SetWindowsHookExW(WH_CBT, &RefuseWindows, nullptr, ::GetCurrentThreadId()));
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 5000 * forms::testing::TimeFactor(), &CloseLetThrough);
   EXPECT_EQ(RaisedBy([&] { form.ShowModal(); }), Raised(2102, GetErrorText(2102)));
-  ::KillTimer(nullptr, timer);
+  ::KillTimer(nullptr, timer), g_controls_only = false;
 }
 
 class IniFiles : public ::testing::Test {
