@@ -15,24 +15,26 @@ namespace {
 
 // The reference count of a thread's library, and that the last object's free
 // unmaps it, are the host tests' (objects hold it); here: which file is loaded,
-// what it reads, and that nothing is read after the last free.
-TEST(LangSupport, TheFirstLoadPicksTheLibraryAndTheLastFreeEndsIt) {
+// what it reads (testdata/VELKOTest1033.rc: texts 1023 to 1025 are the alphabet
+// over and over, that many letters long), and that nothing is read after the last free.
+TEST(LangSupport, ReadsTheLibraryOfTheFirstLoadUntilTheLastFree) {
   LangSupport lang;
   lang.LoadLangLibrary(u"VELKOTest");
   lang.LoadLangLibrary(u"VELKOOther");  // a later base name is not used
   EXPECT_EQ(lang.LangLibPath().substr(lang.LangLibPath().find_last_of(u'\\') + 1), u"VELKOTest1033.DLL");
-  // The text is what LoadStringW leaves in a zeroed 1,025-character buffer given 1,024 of them.
-  for (int id : {1, 7, 1023, 1024, 1025, 4242, 0, -1}) {
-    wchar_t buffer[1025] = {};
-    ::LoadStringW(lang.hLangLib(), static_cast<UINT>(id), buffer, 1024);
-    EXPECT_EQ(lang.GetLangString(id), reinterpret_cast<const char16_t*>(buffer)) << "text " << id;
-  }
+  std::u16string letters;
+  for (int i = 0; i < 1023; ++i) letters += static_cast<char16_t>(u'a' + i % 26);
+  const std::pair<int, std::u16string> texts[] = {
+      {1, u"English test text"}, {7, u"\u00DCn\u00EFc\u00F6d\u00E9 \u65E5\u672C\u8A9E"}, {1023, letters},
+      {1024, letters}, {1025, letters}, {4242, u""}, {0, u""}, {-1, u""}};
+  for (const auto& [id, text] : texts) EXPECT_EQ(lang.GetLangString(id), text) << "text " << id;
   lang.FreeLangLibrary();
   lang.FreeLangLibrary();
   EXPECT_EQ(lang.GetLangString(1) + lang.LangLibPath(), u"");
 }
 
-TEST(LangSupport, AMissingOrFolderLocaleFileFallsBackToEnglishAndNoLibraryGivesEmptyTexts) {
+// Without a library at all, every text is empty.
+TEST(LangSupport, ALocaleWithoutAUsableFileFallsBackToEnglish) {
   const std::wstring here = velko::testing::TestProgramFolder() + L"\\";
   ASSERT_EQ(::GetUserDefaultLCID(), 1031u) << "run with a user locale without a library of its own, German";
   // A folder that carries the locale library's name is not the library.
@@ -45,7 +47,7 @@ TEST(LangSupport, AMissingOrFolderLocaleFileFallsBackToEnglishAndNoLibraryGivesE
   for (const auto& [base, text] : cases) {
     LangSupport lang;
     lang.LoadLangLibrary(base);
-    EXPECT_EQ(lang.GetLangString(1), text) << static_cast<const void*>(base);
+    EXPECT_EQ(lang.GetLangString(1), text) << ::testing::PrintToString(std::u16string(base));
     lang.FreeLangLibrary();
   }
 }

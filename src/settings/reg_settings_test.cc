@@ -45,10 +45,8 @@ class RegSettingsTest : public ::testing::Test {
   CRegSettings settings_;
 };
 
-TEST_F(RegSettingsTest, ValuesRoundTripWithTheirTypesAndSizesAndReadsTakeAnyTypeOrGiveTheDefault) {
-  const CRegSettings fresh;
-  EXPECT_EQ(fresh.Path() + fresh.MachineName(), u"Software");
-  EXPECT_EQ(fresh.HKeyRoot(), static_cast<int32_t>(0x80000001u));
+// Text as REG_SZ, numbers as REG_DWORD; an empty text deletes the value.
+TEST_F(RegSettingsTest, EachSaveWritesItsValuesRegistryType) {
   EXPECT_TRUE(settings_.SaveString(u"S", u"name", u"text"));
   EXPECT_EQ(RawTypeAndSize(L"name"), TypeAndSize(REG_SZ, 10)) << "four characters and the NUL";
   EXPECT_TRUE(settings_.SaveString(u"S", u"*", u"unnamed"));
@@ -59,7 +57,15 @@ TEST_F(RegSettingsTest, ValuesRoundTripWithTheirTypesAndSizesAndReadsTakeAnyType
   EXPECT_TRUE(settings_.SaveString(u"S", u"name", u""));
   EXPECT_EQ(RawTypeAndSize(L"name").first, 0xdeadbeefu) << "an empty text deletes the value";
   EXPECT_TRUE(settings_.SaveString(u"S", u"name", u"")) << "a missing value is fine too";
-  // Reads take any type, and give the default for what is missing or too long.
+}
+
+// Reads take any type, and give the default for what is missing or too long.
+// A fresh object reads HKEY_CURRENT_USER\Software of this machine.
+TEST_F(RegSettingsTest, ReadsTakeAnyTypeOrGiveTheDefault) {
+  const CRegSettings fresh;
+  EXPECT_EQ(std::pair(fresh.Path() + fresh.MachineName(), fresh.HKeyRoot()),
+            std::pair(std::u16string(u"Software"), static_cast<int32_t>(0x80000001u)));
+  EXPECT_TRUE(settings_.SaveString(u"S", u"*", u"unnamed"));
   const char bytes[] = "a\0b\0c\0d\0e";
   // Bytes of the value, then what GetString and GetDWord make of them.
   const struct { DWORD size; const char16_t* text; int32_t number; } cases[] = {
@@ -78,8 +84,8 @@ TEST_F(RegSettingsTest, ValuesRoundTripWithTheirTypesAndSizesAndReadsTakeAnyType
   EXPECT_TRUE(settings_.KeyExists(u"", u"")) << "HKEY_CLASSES_ROOT\\CLSID";
 }
 
-// Both work on this machine only, whatever the object names.
-TEST_F(RegSettingsTest, GetAllSettingsListsTheTextValuesAndDeleteSettingRemovesAValueOrAKeyWithoutSubKeys) {
+// On this machine only, whatever the object names (as DeleteSetting).
+TEST_F(RegSettingsTest, GetAllSettingsListsTheTextValues) {
   Raw(L"one", REG_SZ, L"1", 4);
   Raw(L"num", REG_DWORD, "\5\0\0\0", 4);
   Raw(L"two", REG_SZ, L"22", 6);
@@ -87,6 +93,10 @@ TEST_F(RegSettingsTest, GetAllSettingsListsTheTextValuesAndDeleteSettingRemovesA
   for (const auto& row : settings_.GetAllSettings(u"S"))
     rows.insert(std::accumulate(row.begin(), row.end(), u""s, [](auto line, auto& cell) { return line + cell + u";"; }));
   EXPECT_EQ(rows, (std::set<std::u16string>{u"one;1;", u"two;22;"}));
+}
+
+TEST_F(RegSettingsTest, DeleteSettingRemovesAValueOrAKeyWithoutSubKeys) {
+  Raw(L"num", REG_DWORD, "\5\0\0\0", 4);
   EXPECT_TRUE(settings_.DeleteSetting(u"S", u"num"));
   EXPECT_TRUE(settings_.SaveString(u"S\\child", u"v", u"1"));
   EXPECT_EQ(RaisedBy([&] { (void)settings_.DeleteSetting(u"S\\child", u"absent"); }), Outcome(2, GetErrorText(2)));

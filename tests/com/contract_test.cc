@@ -17,7 +17,7 @@ constexpr const wchar_t* kSlots =
     L"ProductCompanyName get 6, ProductCompanyName put 6, ProductCompanyAddress get 7, ProductCompanyAddress put 7, "
     L"AddURL method 8, ClearURLS method 9, EULAPath get 10, EULAPath put 10, ShowAboutBox method 11, ";
 
-TEST(Contract, TheEmbeddedTypeLibraryKeepsEverySlotsNameKindDispidAndOffset) {
+TEST(Contract, TheEmbeddedTypeLibraryKeepsVersionOnesSlots) {
   ComPtr<ITypeLib> lib;
   ComPtr<ITypeInfo> dispatch, vtable;
   HREFTYPE ref = 0;
@@ -50,7 +50,7 @@ TEST(Contract, TheEmbeddedTypeLibraryKeepsEverySlotsNameKindDispidAndOffset) {
 // regsvr32 /i without a string sends "", a caller may send null: both mean the
 // machine, "user" the user; anything else is refused. Install writes only its
 // hive, uninstall takes it away again. Both hives are private keys of this test.
-TEST(Contract, DllInstallTakesTheMachineWithoutACommandLineAndTheUserWithUser) {
+TEST(Contract, DllInstallTouchesOnlyItsOwnClassInTheHiveItsCommandLineNames) {
   const std::wstring root = L"Software\\VELKO tests\\" + std::to_wstring(::GetCurrentProcessId());
   UniqueHKey hives[2], volatile_key;  // HKEY_LOCAL_MACHINE's and HKEY_CURRENT_USER's stand-ins; a key of the user's
   for (int i : {0, 1})

@@ -42,6 +42,9 @@ class AboutBox : public ::testing::Test {
     EXPECT_EQ(hr, S_OK);
     EXPECT_EQ(result, VARIANT_FALSE);
   }
+  // The box of `o` with a link, with `code` run under it once it is up (on the
+  // host's thread, as a host's timer would); closed with OK.
+  void ShowRunning(ComPtr<_CProductInfo>& o, std::function<void(HWND)> code);
   ComPtr<_CProductInfo> Product(const std::wstring& eula) {
     auto o = Create();
     o->put_ProductName(Bstr(L"Widget")), o->put_ProductVersion(Bstr(L"2.5"));
@@ -106,78 +109,91 @@ TEST_F(AboutBox, ShowsTheProductWithTheLibrarysCaptionsInTheLocaleFontAtTheDesig
   }
 }
 
-// While the box is up, on its own thread as a host's timer and a screen reader
-// in the host's process would: a second object's ShowAboutBox is refused with
-// the automation error 400, its text and this interface's GUID, and leaves the
-// open box's link alone; the host lets go of its object, and takes the link's
-// accessible object.
-struct {
-  ComPtr<_CProductInfo>* host_object;
-  std::atomic<HRESULT> hr{S_OK};
-  Bstr description;
-  GUID guid = GUID_NULL;
-  ComPtr<IAccessible> link;
-  std::wstring link_text;
-  HRESULT unload = E_FAIL;
-  HANDLE context = INVALID_HANDLE_VALUE;
-} g_inner;
-
+// Run once on the host's thread as soon as its box is up; `g_ran` tells the driver it has.
+std::function<void(HWND)> g_under_box;
+std::atomic<bool> g_ran{false};
 HWND ShownBox(HWND box = nullptr) {  // of this thread
   return ::EnumThreadWindows(::GetCurrentThreadId(), TakeVisibleDialog, reinterpret_cast<LPARAM>(&box)), box;
 }
-
-void CALLBACK WhileUp(HWND, UINT, UINT_PTR timer, DWORD) {
-  const HWND box = ShownBox();
-  if (!box) return;
-  ::KillTimer(nullptr, timer);
-  ::GetCurrentActCtx(&g_inner.context);
-  const HWND url1 = Children(box).at(kLink);
-  auto second = Create();
-  second->ClearURLS(), second->AddURL(Bstr(L"http://second.example/"), Bstr(L"Second"));
-  VARIANT_BOOL result = VARIANT_TRUE;
-  const HRESULT hr = second->ShowAboutBox(&result);
-  if (ComPtr<IErrorInfo> error; ::GetErrorInfo(0, error.put()) == S_OK)
-    error->GetDescription(g_inner.description.put()), error->GetGUID(&g_inner.guid);
-  second = nullptr;
-  g_inner.link_text = Text(url1);
-  *g_inner.host_object = nullptr;
-  g_inner.unload = CallExport("DllCanUnloadNow");
-  ::AccessibleObjectFromWindow(url1, OBJID_CLIENT, __uuidof(IAccessible), g_inner.link.put_void());
-  g_inner.hr = result == VARIANT_FALSE ? hr : E_UNEXPECTED;
+void CALLBACK UnderTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (const HWND box = ShownBox()) ::KillTimer(nullptr, timer), std::exchange(g_under_box, nullptr)(box), g_ran = true;
+}
+void AboutBox::ShowRunning(ComPtr<_CProductInfo>& o, std::function<void(HWND)> code) {
+  o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));
+  g_under_box = std::move(code), g_ran = false;
+  ::SetTimer(nullptr, 0, 1, UnderTheBox);
+  Show(o, [](HWND, const std::vector<HWND>& c) {
+    ASSERT_TRUE(WaitUntil([] { return g_ran.load(); }));
+    ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
+  });
 }
 
-// Ctrl+C copies once, on key-down; Escape does nothing; Enter presses OK; a
-// second showing fails. The link's object, kept past the box, answers with an
-// error and holds the DLL until released.
-TEST_F(AboutBox, KeysASecondShowingAndWhatOutlivesTheBox) {
+// The host's error: the HRESULT, and the description and interface of its error object.
+std::tuple<HRESULT, std::wstring, GUID> HostError(HRESULT hr) {
+  ComPtr<IErrorInfo> error;
+  Bstr description;
+  GUID guid = GUID_NULL;
+  if (::GetErrorInfo(0, error.put()) == S_OK) error->GetDescription(description.put()), error->GetGUID(&guid);
+  return {hr, description.str(), guid};
+}
+
+// Ctrl+C copies once, on key-down; Escape does nothing; Enter presses OK, also on the link.
+TEST_F(AboutBox, OnlyCtrlCOrEnterActsOnTheBox) {
   auto o = Product(L"");
   o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));
-  g_inner.host_object = &o;
-  ::SetTimer(nullptr, 0, 1, WhileUp);
   Show(o, [&](HWND box, const std::vector<HWND>& c) {
-    EXPECT_TRUE(WaitUntil([] { return g_inner.hr != S_OK; }));
-    const std::wstring copied = CopyWithCtrlC(box);
-    EXPECT_TRUE(copied.starts_with(L"---------------------------\r\nAbout Widget\r\n")) << copied;
+    const std::wstring head = L"---------------------------\r\nAbout Widget\r\n";
+    EXPECT_EQ(CopyWithCtrlC(box).substr(0, head.size()), head);
     TypeKeys(box, {VK_ESCAPE});
     EXPECT_EQ(Tab(box), c[kVisitWebsite]);
     EXPECT_TRUE(::IsWindowVisible(box)) << "closed by Escape";
     EXPECT_EQ(TakeClipboardText(), L"") << "copied again on key-up";
     ASSERT_EQ(Tab(box), c[kLink]);
-    TypeKeys(box, {VK_RETURN});  // presses OK, also on the link
+    TypeKeys(box, {VK_RETURN});
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000)) << "not closed by Enter";
   });
-  EXPECT_EQ(g_inner.hr, static_cast<HRESULT>(0x800A0190));
-  EXPECT_EQ(g_inner.link_text, L"Widget on the web");
-  EXPECT_EQ(g_inner.unload, S_FALSE) << "the box was open";
-  EXPECT_EQ(g_inner.context, nullptr) << "the host's timer ran in the box's activation context";
-  EXPECT_EQ(g_inner.description.str(), L"Form already displayed; can't show modally");
-  EXPECT_EQ(g_inner.guid, IID__CProductInfo);
-  ASSERT_TRUE(g_inner.link);
+}
+
+// A second object's ShowAboutBox, from the host's code that the box's modal
+// loop runs (a timer), is refused with the automation error 400, its text and
+// this interface's GUID, and leaves the open box's link alone. That code runs
+// in the host's activation context, not the box's.
+TEST_F(AboutBox, HostCodeRunningUnderTheBoxCannotShowASecondOne) {
+  auto o = Product(L"");
+  std::tuple<HRESULT, std::wstring, GUID> error;
+  VARIANT_BOOL result = VARIANT_TRUE;
+  HANDLE context = INVALID_HANDLE_VALUE;
+  std::wstring link;
+  ShowRunning(o, [&](HWND box) {
+    ::GetCurrentActCtx(&context);
+    auto second = Create();
+    second->ClearURLS(), second->AddURL(Bstr(L"http://second.example/"), Bstr(L"Second"));
+    error = HostError(second->ShowAboutBox(&result));
+    second = nullptr, link = Text(Children(box).at(kLink));
+  });
+  EXPECT_EQ(error, std::tuple(HRESULT(0x800A0190), std::wstring(L"Form already displayed; can't show modally"),
+                              IID__CProductInfo));
+  EXPECT_EQ(std::tuple(result, context, link), std::tuple(VARIANT_FALSE, HANDLE{nullptr}, L"Widget on the web"));
+}
+
+// The host may let go of its object while the box is up; a screen reader may
+// keep the link's accessible object past the box, which then answers with an error.
+TEST_F(AboutBox, AnOpenBoxOrItsLinksAccessibleObjectKeepsTheDllInUse) {
+  auto o = Product(L"");
+  HRESULT unload = E_FAIL;
+  ComPtr<IAccessible> link;
+  ShowRunning(o, [&](HWND box) {
+    o = nullptr;
+    unload = CallExport("DllCanUnloadNow");
+    ::AccessibleObjectFromWindow(Children(box).at(kLink), OBJID_CLIENT, __uuidof(IAccessible), link.put_void());
+  });
+  EXPECT_EQ(unload, S_FALSE) << "the box was open";
+  ASSERT_TRUE(link);
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_FALSE) << "a screen reader holds the link's object";
   VARIANT self{};
   self.vt = VT_I4;
-  EXPECT_EQ(g_inner.link->get_accName(self, Bstr().put()), CO_E_OBJNOTCONNECTED);
-  g_inner.link = nullptr;
+  EXPECT_EQ(link->get_accName(self, Bstr().put()), CO_E_OBJNOTCONNECTED);
+  link = nullptr;
   EXPECT_EQ(CallExport("DllCanUnloadNow"), S_OK);
 }
 
@@ -191,7 +207,7 @@ LRESULT CALLBACK HostWindow(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 // message of its own) stays modal when the user closes the About box first: its
 // owner takes no input until it is closed too, while a window whose owned palette
 // the box disabled too takes input again at once.
-TEST_F(AboutBox, TheHostsWindowsTakeNoInputAndAModalBoxItOpensMeanwhileStaysModal) {
+TEST_F(AboutBox, IsTaskModalBesideTheHostsOwnModalBoxes) {
   const WNDCLASSW type{0, HostWindow, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"VELKO test host"};
   const HWND host = ::CreateWindowExW(0, MAKEINTATOM(::RegisterClassW(&type)), L"host", WS_OVERLAPPEDWINDOW, 0, 0, 50,
                                       50, nullptr, nullptr, nullptr, nullptr);
@@ -228,12 +244,9 @@ TEST_F(AboutBox, FailsAtOnceWhereNobodyCanSeeIt) {
   VARIANT_BOOL result = VARIANT_TRUE;
   const HRESULT hr = o->ShowAboutBox(&result);
   ::SetProcessWindowStation(seen), ::CloseWindowStation(unseen);
-  ComPtr<IErrorInfo> error;
-  Bstr description;
-  if (::GetErrorInfo(0, error.put()) == S_OK) error->GetDescription(description.put());
   const std::u16string text = GetErrorText(1459);
-  EXPECT_EQ(std::tuple(hr, result, description.str()),
-            std::tuple(HRESULT(0x800A05B3), VARIANT_FALSE, std::wstring(text.begin(), text.end())));
+  EXPECT_EQ(HostError(hr), std::tuple(HRESULT(0x800A05B3), std::wstring(text.begin(), text.end()), IID__CProductInfo));
+  EXPECT_EQ(result, VARIANT_FALSE);
   const HDESK desktop = ::CreateDesktopW(L"VELKO hidden", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
   std::thread([&] {
     ASSERT_TRUE(desktop && ::SetThreadDesktop(desktop));  // before the apartment makes its window

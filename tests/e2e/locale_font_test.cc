@@ -13,7 +13,7 @@
 namespace velko::testing {
 namespace {
 
-TEST(AboutBoxFont, IsTheFaceCharacterSetAndSizeOfTheUserLocale) {
+TEST(AboutBoxFont, IsTheUserLocalesFont) {
   using Font = std::tuple<std::wstring, BYTE, long>;  // face, character set, points
   const std::map<LCID, Font> kFonts = {{1041, {L"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF", SHIFTJIS_CHARSET, 9}},
                                        {1042, {L"\uAD74\uB9BC", HANGEUL_CHARSET, 9}},

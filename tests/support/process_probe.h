@@ -17,18 +17,33 @@ inline std::wstring TestProgramFolder() {
   return p.substr(0, p.find_last_of(L'\\'));
 }
 
+// Sums `count(region)` over the regions of this process's address space.
+template <typename Count>
+SIZE_T SumOverRegions(Count count) {
+  SIZE_T sum = 0;
+  MEMORY_BASIC_INFORMATION info;
+  for (char* p = nullptr; ::VirtualQuery(p, &info, sizeof info) == sizeof info;
+       p = static_cast<char*>(info.BaseAddress) + info.RegionSize)
+    sum += count(info);
+  return sum;
+}
+
 // Number of files mapped into this process (images and data files) whose
 // device path contains `part`.
 inline int MappedFilesNamed(const wchar_t* part) {
-  int count = 0;
-  MEMORY_BASIC_INFORMATION info;
   wchar_t name[MAX_PATH * 2];
-  for (char* p = nullptr; ::VirtualQuery(p, &info, sizeof info) == sizeof info;
-       p = static_cast<char*>(info.BaseAddress) + info.RegionSize)
-    count += info.State == MEM_COMMIT && info.AllocationBase == info.BaseAddress &&
-             (info.Type == MEM_MAPPED || info.Type == MEM_IMAGE) &&
-             ::GetMappedFileNameW(::GetCurrentProcess(), info.BaseAddress, name, MAX_PATH * 2) && std::wcsstr(name, part);
-  return count;
+  return static_cast<int>(SumOverRegions([&](const MEMORY_BASIC_INFORMATION& info) {
+    return info.State == MEM_COMMIT && info.AllocationBase == info.BaseAddress &&
+           (info.Type == MEM_MAPPED || info.Type == MEM_IMAGE) &&
+           ::GetMappedFileNameW(::GetCurrentProcess(), info.BaseAddress, name, MAX_PATH * 2) && std::wcsstr(name, part);
+  }));
+}
+
+// Committed private bytes (heaps, stacks): Wine answers PrivateUsage with 0.
+inline SIZE_T CommittedPrivateBytes() {
+  return SumOverRegions([](const MEMORY_BASIC_INFORMATION& info) {
+    return info.State == MEM_COMMIT && info.Type == MEM_PRIVATE ? info.RegionSize : 0;
+  });
 }
 
 }  // namespace velko::testing
