@@ -8,15 +8,14 @@
 // Wine's heap checker, where the run has it on, reports in the run's output.
 #include <windows.h>
 #include <olectl.h>
+#include <process.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "tests/com/com_host.h"
 #include "tests/lowres/lowres_hooks.h"
@@ -25,7 +24,6 @@ namespace velko::testing {
 namespace {
 
 using namespace lowres;
-using forms::testing::TimeFactor;
 
 // ---- the child: the failing cycle and a clean one, three times ----
 
@@ -35,25 +33,21 @@ std::ostringstream g_faults;  // one line each
 // with a text the host can show (the error object's, or the system's for its number).
 bool Whole(const char* what, HRESULT hr, bool clean) {
   ComPtr<IErrorInfo> info;
-  Bstr description;
-  if (::GetErrorInfo(0, info.put()) == S_OK && info) info->GetDescription(description.put());
-  if (hr == S_OK) return true;
-  wchar_t text[256];
+  Bstr text;
+  if (::GetErrorInfo(0, info.put()) == S_OK && info) info->GetDescription(text.put());
+  wchar_t system[256];
   const DWORD code = (hr & 0xFFFF0000) == 0x800A0000 ? HRESULT_CODE(hr) : static_cast<DWORD>(hr);
-  if (SUCCEEDED(hr) || clean ||
-      (!description.length() && !::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                                   code, 0, text, 256, nullptr)))
+  if (hr != S_OK && (SUCCEEDED(hr) || clean || (!text.length() && !::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM |
+      FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, system, 256, nullptr))))
     g_faults << what << " answered 0x" << std::hex << hr << std::dec << (clean ? " in the clean cycle\n" : " without a text\n");
-  return false;
+  return hr == S_OK;
 }
 
-using Getter = HRESULT (STDMETHODCALLTYPE _CProductInfo::*)(BSTR*);
-using Setter = HRESULT (STDMETHODCALLTYPE _CProductInfo::*)(BSTR);
 #define VELKO_STRING(name) {#name, &_CProductInfo::get_##name, &_CProductInfo::put_##name}
 const struct {
   const char* name;
-  Getter get;
-  Setter put;
+  decltype(&_CProductInfo::get_ProductName) get;
+  decltype(&_CProductInfo::put_ProductName) put;
 } kStrings[] = {VELKO_STRING(ProductName), VELKO_STRING(ProductVersion), VELKO_STRING(Copyright),
                 VELKO_STRING(WebsiteHREF), VELKO_STRING(ProductCompanyName), VELKO_STRING(ProductCompanyAddress),
                 VELKO_STRING(EULAPath)};
@@ -62,26 +56,24 @@ BOOL CALLBACK CountWindow(HWND, LPARAM count) { return ++*reinterpret_cast<int*>
 
 // A crash ends the run with its exception code, without a debugger.
 LONG WINAPI EndCrashedRun(EXCEPTION_POINTERS* e) {
-  ::TerminateProcess(::GetCurrentProcess(), e->ExceptionRecord->ExceptionCode);
-  return EXCEPTION_EXECUTE_HANDLER;
+  return ::TerminateProcess(::GetCurrentProcess(), e->ExceptionRecord->ExceptionCode), EXCEPTION_EXECUTE_HANDLER;
 }
 
 // The COM part of a cycle, on a thread of its own that ends with it, so that
 // the DLL lets go of the thread's state before the ledger is read.
-void UseObject(HMODULE module, bool clean) {
+void UseObject(bool clean) {
   Apartment apartment;
-  const auto get_class = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
-      reinterpret_cast<void*>(::GetProcAddress(module, "DllGetClassObject")));
   ComPtr<IClassFactory> factory;
   ComPtr<_CProductInfo> object;
-  if (!Whole("DllGetClassObject", get_class(CLSID_CProductInfo, IID_IClassFactory, factory.put_void()), clean) ||
+  if (!Whole("DllGetClassObject", CallExport("DllGetClassObject", &CLSID_CProductInfo, &IID_IClassFactory,
+                                             factory.put_void()), clean) ||
       !Whole("CreateInstance", factory->CreateInstance(nullptr, IID__CProductInfo, object.put_void()), clean))
     return;
   std::wstring product_name;  // what the object holds
   for (const auto& s : kStrings) {
     const std::wstring value = L"Low resources " + std::wstring(s.name, s.name + std::strlen(s.name));
     const bool put = Whole(s.name, (object.get()->*s.put)(Bstr(value)), clean);
-    if (s.get == &_CProductInfo::get_ProductName && put) product_name = value;
+    if (&s == kStrings && put) product_name = value;
     Bstr back;
     if (!Whole(s.name, (object.get()->*s.get)(back.put()), clean)) continue;
     --g_held[kBstr];  // the host's now
@@ -128,16 +120,14 @@ void UseObject(HMODULE module, bool clean) {
 }
 
 void Cycle(bool clean) {
-  const HMODULE module = ::LoadLibraryW((ProductFolder() + L"\\VELKO.dll").c_str());
-  if (!module) {
+  if (!Velko()) {
     if (clean || !::GetLastError()) g_faults << "VELKO.dll did not load: " << ::GetLastError() << "\n";
     return;
   }
-  std::thread(UseObject, module, clean).join();
-  const auto can_unload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-      reinterpret_cast<void*>(::GetProcAddress(module, "DllCanUnloadNow")));
-  if (const HRESULT hr = can_unload(); hr != S_OK) g_faults << "DllCanUnloadNow answered 0x" << std::hex << hr << std::dec << "\n";
-  ::FreeLibrary(module);
+  std::thread(UseObject, clean).join();
+  if (const HRESULT hr = CallExport("DllCanUnloadNow"); hr != S_OK)
+    g_faults << "DllCanUnloadNow answered 0x" << std::hex << hr << std::dec << "\n";
+  ::FreeLibrary(std::exchange(Velko(), nullptr));
 }
 
 // Prints the calls of the first failing cycle, and what the DLL holds after each pair.
@@ -147,62 +137,43 @@ int Child(int kind, long n) {
   ::SetCursorPos(0, 0);  // off the box: no cursor messages that one run gets and another not
   std::array<long, kResources> held[3];
   for (auto& ledger : held) {
-    FailNth(kind, n);
-    Arm(true);
-    Cycle(false);
-    Arm(false);
+    FailNth(kind, n), Arm(true), Cycle(false), Arm(false);
     if (&ledger == held) {
       if (n && !g_injected) g_faults << "the failure was never made\n";
       std::printf("calls");
       for (const auto& calls : g_calls) std::printf(" %ld", calls.load());
     }
     Cycle(true);
-    ledger = Ledger();
     std::printf("\nheld (%s)", kResourceNames);
-    for (int r = 1; r < kResources; ++r) std::printf(" %ld", ledger[r]);
+    for (int r = 1; r < kResources; ++r) std::printf(" %ld", (ledger = Ledger())[r]);
   }
   // What the first pair left once (what the runtime and the system make the first
   // time a failure takes a path) the third must not add to; clean pairs, nothing.
   if (held[2] != held[n ? 1 : 0]) g_faults << "the DLL holds more after each pair\n";
   std::printf("\n%s", g_faults.str().c_str());
-  std::fflush(stdout);
   return g_faults.str().empty() ? 0 : 1;
 }
 
 // ---- the sweep: one child process per failure ----
 
-struct ChildRun {
-  DWORD exit_code = ~0u;
-  std::string output;
-};
-
-ChildRun RunChild(int kind, long n) {
-  wchar_t self[MAX_PATH], dir[MAX_PATH], out_path[MAX_PATH];
+// This program run as a child that fails the nth call of `kind`: its exit code
+// (0xDEAD: it did not end in time) and what it printed.
+std::pair<DWORD, std::string> RunChild(int kind, long n) {
+  wchar_t self[MAX_PATH];
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  ::GetTempPathW(MAX_PATH, dir);
-  ::GetTempFileNameW(dir, L"lrs", 0, out_path);
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  UniqueHandle out(::CreateFileW(out_path, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
-  std::wstring command = L"lowres --lowres-run " + std::to_wstring(kind) + L" " + std::to_wstring(n);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup, startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = out.get();
-  PROCESS_INFORMATION process = {};
-  ChildRun run;
-  if (::CreateProcessW(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-    UniqueHandle process_handle(process.hProcess), thread_handle(process.hThread);
-    if (::WaitForSingleObject(process.hProcess, 120000u * TimeFactor()) != WAIT_OBJECT_0)
-      ::TerminateProcess(process.hProcess, 0xDEAD), ::WaitForSingleObject(process.hProcess, INFINITE);
-    ::GetExitCodeProcess(process.hProcess, &run.exit_code);
+  const auto out = std::filesystem::temp_directory_path() / ("velko-lowres-" + std::to_string(::GetCurrentProcessId()));
+  const intptr_t child = _wspawnl(_P_NOWAIT, self, L"lowres", L"--lowres-run", std::to_wstring(kind).c_str(),
+                                  std::to_wstring(n).c_str(), (L'"' + out.wstring() + L'"').c_str(), nullptr);
+  DWORD code = ~0u;
+  if (const UniqueHandle process(child == -1 ? nullptr : reinterpret_cast<HANDLE>(child)); process) {
+    if (::WaitForSingleObject(process.get(), 120000u * forms::testing::TimeFactor()) != WAIT_OBJECT_0)
+      ::TerminateProcess(process.get(), 0xDEAD), ::WaitForSingleObject(process.get(), INFINITE);
+    ::GetExitCodeProcess(process.get(), &code);
   }
-  out.reset();
-  if (FILE* f = _wfopen(out_path, L"rb")) {
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, f));) run.output.append(buffer, got);
-    std::fclose(f);
-  }
-  ::DeleteFileW(out_path);
-  return run;
+  std::ostringstream output;
+  output << std::ifstream(out).rdbuf();
+  std::filesystem::remove(out);
+  return {code, output.str()};
 }
 
 std::vector<long> Calls(const std::string& output) {
@@ -213,35 +184,35 @@ std::vector<long> Calls(const std::string& output) {
 }
 
 TEST(LowResources, EverySingleFailureInTheBoxCycleLeavesTheHostWholeAndTheNextCycleClean) {
-  const ChildRun dry = RunChild(-1, 0), again = RunChild(-1, 0);
-  ASSERT_EQ(dry.exit_code, 0u) << dry.output;
-  const std::vector<long> calls = Calls(dry.output);
-  ASSERT_EQ(calls, Calls(again.output)) << "two clean cycles made different calls";
-  ASSERT_EQ(calls.size(), size_t(kKinds));
+  const auto [dry_code, dry] = RunChild(-1, 0);
+  ASSERT_EQ(0u, dry_code) << dry;
+  const std::vector<long> calls = Calls(dry);
+  ASSERT_EQ(calls, Calls(RunChild(-1, 0).second)) << "two clean cycles made different calls";
+  ASSERT_EQ(size_t(kKinds), calls.size());
   int injected = 0, broken = 0;
   for (int kind = 0; kind < kKinds; ++kind) {
-    if (kRows[kind].effect >= kGive || !calls[kind]) continue;
     int kind_broken = 0;
     for (long n = 1; n <= calls[kind]; ++n, ++injected) {
-      const ChildRun run = RunChild(kind, n);
-      kind_broken += run.exit_code != 0;
-      EXPECT_EQ(run.exit_code, 0u) << kRows[kind].name << " call " << n << " of " << calls[kind]
-                                   << " failed (again: --lowres-run " << kind << " " << n << "), exit code "
-                                   << "0x" << std::hex << run.exit_code << std::dec << " (1: the faults listed)\n" << run.output;
+      const auto [code, output] = RunChild(kind, n);
+      kind_broken += code != 0;
+      EXPECT_EQ(0u, code) << kRows[kind].name << " call " << n << " of " << calls[kind] << " failed (again: --lowres-run "
+                          << kind << " " << n << " <file>), exit code 0x" << std::hex << code << std::dec
+                          << " (1: the faults listed)\n" << output;
     }
-    std::printf("%-24s %3ld calls, each failed once: %d broke the host\n", kRows[kind].name, calls[kind], kind_broken);
+    if (calls[kind]) std::printf("%-24s %3ld calls, each failed once: %d broke the host\n", kRows[kind].name, calls[kind],
+                                 kind_broken);
     broken += kind_broken;
   }
   std::printf("%d single failures, %d broke the host; at the start nothing held, at the end%s\n", injected, broken,
-              dry.output.substr(dry.output.rfind("\nheld")).c_str());
+              dry.substr(dry.rfind("\nheld")).c_str());
 }
 
 }  // namespace
 }  // namespace velko::testing
 
 int main(int argc, char** argv) {
-  if (argc == 4 && !std::strcmp(argv[1], "--lowres-run"))
-    return velko::testing::Child(std::atoi(argv[2]), std::atol(argv[3]));
+  if (argc == 5 && !std::strcmp(argv[1], "--lowres-run"))
+    return std::freopen(argv[4], "w", stdout) ? velko::testing::Child(std::atoi(argv[2]), std::atol(argv[3])) : 2;
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
