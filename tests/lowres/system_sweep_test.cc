@@ -117,6 +117,7 @@ void RunOnce(const Operation& op, int kind, long n, LSTATUS refusal, const std::
   const auto held = Ledger();
   std::u16string result;
   FailNth(kind, n), g_refusal = refusal, Arm(true);
+  // Disarmed before the answer is written: the operation's calls only are counted.
   try {
     result = op.run();
     Arm(false);
@@ -126,10 +127,10 @@ void RunOnce(const Operation& op, int kind, long n, LSTATUS refusal, const std::
     Arm(false), result = u"bad_alloc";
   }
   g_refusal = 0;
-  EXPECT_EQ(result, answer) << op.name << ", " << what;
+  EXPECT_EQ(answer, result) << op.name << ", " << what;
   std::u16string().swap(result);  // gone before the ledger is read
   EXPECT_TRUE(kind < 0 || g_injected) << op.name << ", " << what << " was never made";
-  EXPECT_EQ(Ledger(), held) << op.name << ", " << what << ": held (" << kResourceNames << ") after";
+  EXPECT_EQ(held, Ledger()) << op.name << ", " << what << ": held (" << kResourceNames << ") after";
 }
 
 TEST(LowResources, EverySettingsIniOrSystemOperationAnswersEveryFailureOfItsCallsAndHoldsNothingAfter) {
@@ -160,7 +161,7 @@ TEST(LowResources, EverySettingsIniOrSystemOperationAnswersEveryFailureOfItsCall
         RunOnce(op, kind, n, 0, allocation ? op.out_of_memory : Answer(op, *letter++, ERROR_NOT_ENOUGH_MEMORY), what);
         RunOnce(op, -1, 0, 0, op.clean, "after " + what);
       }
-    EXPECT_EQ(*letter, '\0') << op.name << " makes fewer system calls than it has answers";
+    EXPECT_EQ('\0', *letter) << op.name << " makes fewer system calls than it has answers";
     for (const LSTATUS code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED})
       if (*op.refused) RunOnce(op, -1, 0, code, Answer(op, op.refused[code == ERROR_ACCESS_DENIED], code), "open refused");
   }
