@@ -12,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -130,89 +128,87 @@ void Cycle(bool clean) {
   ::FreeLibrary(std::exchange(Velko(), nullptr));
 }
 
-// Prints the calls of the first failing cycle, and what the DLL holds after each pair.
-int Child(int kind, long n) {
+// Three pairs of a failing cycle and a clean one: the calls of the first failing
+// cycle. What the first pair left once (what the runtime and the system make the
+// first time a failure takes a path) the third must not add to; clean pairs, nothing.
+std::array<long, kKinds> Pairs(int kind, long n) {
+  std::array<long, kKinds> calls;
+  std::array<long, kResources> held[3];
+  for (auto& ledger : held) {
+    Arm(kind, n), Cycle(false), g_armed = false;
+    if (&ledger == held) calls = g_calls;
+    if (&ledger == held && n && !g_injected) g_faults << "the failure was never made\n";
+    Cycle(true);
+    ledger = g_held;
+  }
+  if (held[2] != held[n ? 1 : 0]) g_faults << "the DLL holds more after each pair (" << kResourceNames << ")\n";
+  return calls;
+}
+
+// The run of a child: `kind` and `n` to fail, and the calls its first cycle must
+// make, when given. It prints its faults.
+int Child(int argc, char** argv) {
   ::SetUnhandledExceptionFilter(EndCrashedRun);
   if (!HookDllLoads(L"VELKO.dll")) return std::printf("no DLL notification\n"), 2;
   ::SetCursorPos(0, 0);  // off the box: no cursor messages that one run gets and another not
-  std::array<long, kResources> held[3];
-  for (auto& ledger : held) {
-    FailNth(kind, n), Arm(true), Cycle(false), Arm(false);
-    if (&ledger == held) {
-      if (n && !g_injected) g_faults << "the failure was never made\n";
-      std::printf("calls");
-      for (const auto& calls : g_calls) std::printf(" %ld", calls.load());
-    }
-    Cycle(true);
-    std::printf("\nheld (%s)", kResourceNames);
-    for (int r = 1; r < kResources; ++r) std::printf(" %ld", (ledger = Ledger())[r]);
-  }
-  // What the first pair left once (what the runtime and the system make the first
-  // time a failure takes a path) the third must not add to; clean pairs, nothing.
-  if (held[2] != held[n ? 1 : 0]) g_faults << "the DLL holds more after each pair\n";
-  std::printf("\n%s", g_faults.str().c_str());
+  const auto calls = Pairs(std::atoi(argv[2]), std::atol(argv[3]));
+  for (int k = 0; k < kKinds && argc == 4 + kKinds; ++k)
+    if (calls[k] != std::atol(argv[4 + k])) g_faults << kRows[k].name << ": " << calls[k] << " calls in a second dry run\n";
+  std::printf("%s", g_faults.str().c_str());
   return g_faults.str().empty() ? 0 : 1;
 }
 
 // ---- the sweep: one child process per failure ----
 
-// This program run as a child that fails the nth call of `kind`: its exit code
-// (0xDEAD: it did not end in time) and what it printed.
-std::pair<DWORD, std::string> RunChild(int kind, long n) {
+// This program run as a child with `args` (as one line): its exit code, 0xDEAD
+// when it did not end in time.
+DWORD RunChild(const std::wstring& args) {
   wchar_t self[MAX_PATH];
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  const auto out = std::filesystem::temp_directory_path() / ("velko-lowres-" + std::to_string(::GetCurrentProcessId()));
-  const intptr_t child = _wspawnl(_P_NOWAIT, self, L"lowres", L"--lowres-run", std::to_wstring(kind).c_str(),
-                                  std::to_wstring(n).c_str(), (L'"' + out.wstring() + L'"').c_str(), nullptr);
+  std::fflush(stdout);
+  const intptr_t child = _wspawnl(_P_NOWAIT, self, L"lowres", L"--lowres-run", args.c_str(), nullptr);
   DWORD code = ~0u;
   if (const UniqueHandle process(child == -1 ? nullptr : reinterpret_cast<HANDLE>(child)); process) {
     if (::WaitForSingleObject(process.get(), 120000u * forms::testing::TimeFactor()) != WAIT_OBJECT_0)
       ::TerminateProcess(process.get(), 0xDEAD), ::WaitForSingleObject(process.get(), INFINITE);
     ::GetExitCodeProcess(process.get(), &code);
   }
-  std::ostringstream output;
-  output << std::ifstream(out).rdbuf();
-  std::filesystem::remove(out);
-  return {code, output.str()};
+  return code;
 }
 
-std::vector<long> Calls(const std::string& output) {
-  std::istringstream in(output.substr(0, output.find('\n')).substr(5));
-  std::vector<long> calls;
-  for (long v; in >> v;) calls.push_back(v);
-  return calls;
-}
-
+// The dry run is this process's first cycle; a child's first cycle must make the same calls.
 TEST(LowResources, EverySingleFailureInTheBoxCycleLeavesTheHostWholeAndTheNextCycleClean) {
-  const auto [dry_code, dry] = RunChild(-1, 0);
-  ASSERT_EQ(0u, dry_code) << dry;
-  const std::vector<long> calls = Calls(dry);
-  ASSERT_EQ(calls, Calls(RunChild(-1, 0).second)) << "two clean cycles made different calls";
-  ASSERT_EQ(size_t(kKinds), calls.size());
+  ASSERT_TRUE(HookDllLoads(L"VELKO.dll"));
+  ::SetCursorPos(0, 0);
+  const auto calls = Pairs(-1, 0);
+  ASSERT_EQ("", g_faults.str());
+  std::wstring counts;
+  for (const long c : calls) counts += L" " + std::to_wstring(c);
+  ASSERT_EQ(0u, RunChild(L"-1 0" + counts)) << "a second dry run failed";
   int injected = 0, broken = 0;
   for (int kind = 0; kind < kKinds; ++kind) {
     int kind_broken = 0;
     for (long n = 1; n <= calls[kind]; ++n, ++injected) {
-      const auto [code, output] = RunChild(kind, n);
+      const DWORD code = RunChild(std::to_wstring(kind) + L" " + std::to_wstring(n));
       kind_broken += code != 0;
       EXPECT_EQ(0u, code) << kRows[kind].name << " call " << n << " of " << calls[kind] << " failed (again: --lowres-run "
-                          << kind << " " << n << " <file>), exit code 0x" << std::hex << code << std::dec
-                          << " (1: the faults listed)\n" << output;
+                          << kind << " " << n << "), exit code 0x" << std::hex << code << " (1: the faults above)";
     }
     if (calls[kind]) std::printf("%-24s %3ld calls, each failed once: %d broke the host\n", kRows[kind].name, calls[kind],
                                  kind_broken);
     broken += kind_broken;
   }
-  std::printf("%d single failures, %d broke the host; at the start nothing held, at the end%s\n", injected, broken,
-              dry.substr(dry.rfind("\nheld")).c_str());
+  std::printf("%d single failures, %d broke the host; at the start nothing held, at the end (%s)", injected, broken,
+              kResourceNames);
+  for (int r = 1; r < kResources; ++r) std::printf(" %ld", g_held[r]);
+  std::printf("\n");
 }
 
 }  // namespace
 }  // namespace velko::testing
 
 int main(int argc, char** argv) {
-  if (argc == 5 && !std::strcmp(argv[1], "--lowres-run"))
-    return std::freopen(argv[4], "w", stdout) ? velko::testing::Child(std::atoi(argv[2]), std::atol(argv[3])) : 2;
+  if (argc >= 4 && !std::strcmp(argv[1], "--lowres-run")) return velko::testing::Child(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -19,7 +19,6 @@
 #include <winternl.h>
 
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <type_traits>
@@ -63,22 +62,16 @@ inline const struct Row {
   Effect effect = kPlain;
 } kRows[kKinds] = {VELKO_LOWRES_KINDS(VELKO_LOWRES_ROW)};
 
-inline std::atomic<void*> g_real[kKinds];
-inline std::atomic<long> g_calls[kKinds], g_held[kResources], g_fail_n;
-inline std::atomic<int> g_fail_kind{-1};
-inline std::atomic<bool> g_armed, g_injected;
+// The module calls from one thread at a time (the host's), as the sweeps do.
+inline void* g_real[kKinds];
+inline std::array<long, kKinds> g_calls;
+inline std::array<long, kResources> g_held;  // the ledger
+inline int g_fail_kind = -1;
+inline long g_fail_n;
+inline bool g_armed, g_injected;
 
-inline void Arm(bool on) { g_armed = on; }
-// Fails the `n`th armed call of `kind` (none when n is 0) and counts afresh.
-inline void FailNth(int kind, long n) {
-  g_fail_kind = kind, g_fail_n = n, g_injected = false;
-  for (auto& calls : g_calls) calls = 0;
-}
-inline std::array<long, kResources> Ledger() {
-  std::array<long, kResources> held;
-  for (int r = 0; r < kResources; ++r) held[r] = g_held[r];
-  return held;
-}
+// Arms the wrappers to fail the `n`th call of `kind` (none when n is 0), counting afresh.
+inline void Arm(int kind, long n) { g_fail_kind = kind, g_fail_n = n, g_injected = false, g_calls = {}, g_armed = true; }
 
 // One wrapper per kind, of the real function's own type and calling convention.
 template <int K, typename Real, typename R, typename... A>
@@ -93,8 +86,8 @@ R Body(A... args) {
   // DeleteObject gives back a font only: the module deletes brushes too.
   const bool font = K != k_DeleteObject || ::GetObjectType(HGDIOBJ(a[0])) == OBJ_FONT;
   uintptr_t result = 0;
-  if constexpr (std::is_void_v<R>) reinterpret_cast<Real>(g_real[K].load())(args...);
-  else result = uintptr_t(reinterpret_cast<Real>(g_real[K].load())(args...));
+  if constexpr (std::is_void_v<R>) reinterpret_cast<Real>(g_real[K])(args...);
+  else result = uintptr_t(reinterpret_cast<Real>(g_real[K])(args...));
   const DWORD error = ::GetLastError();
   const bool done = std::is_same_v<R, LONG> ? !result : std::is_void_v<R> ? a[0] : result != uintptr_t(row.failure);
   // realloc takes a block for a null one, gives one back for a size of 0.
