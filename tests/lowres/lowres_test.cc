@@ -29,6 +29,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -55,29 +56,24 @@ namespace {
 
 enum Resource { kNone, kHeap, kBstr, kKey, kHook, kFont, kActCtx, kModule, kTls, kResources };
 constexpr char kResourceNames[] = "heap bstr keys hooks fonts actctx modules tls";
-// What a successful call does to the ledger; givers are never failed. A call
-// whose result is a LONG (a registry status, an HRESULT) succeeds with 0, a
-// void one (free) when its argument is not null, any other when it does not
-// return its failure value.
-enum Effect { kGive = -1, kPlain, kTake };
 constexpr INT_PTR kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
 
-// X(function, failure value[, resource, effect]): what the DLL and the libraries
-// call on the sweeps' paths, and what gives back what those take. What they
-// resolve at run time (ShellExecuteA, CreateStdAccessibleObject, the version
-// calls) or call in registration and on the clipboard is on none of them.
-#define VELKO_LOWRES_KINDS(X)                                                                                     \
-  X(malloc, 0, kHeap, kTake) X(calloc, 0, kHeap, kTake) X(realloc, 0, kHeap, kTake) X(free, 0, kHeap, kGive)        \
-  X(SysAllocStringLen, 0, kBstr, kTake) X(SysFreeString, 0, kBstr, kGive) X(LoadTypeLibEx, E_OUTOFMEMORY)           \
-  X(RegOpenKeyExW, kNoMemory, kKey, kTake) X(RegCreateKeyExW, kNoMemory, kKey, kTake)                               \
-  X(RegConnectRegistryW, kNoMemory, kKey, kTake) X(RegQueryValueExW, kNoMemory) X(RegSetValueExW, kNoMemory)        \
-  X(RegEnumValueW, kNoMemory) X(RegDeleteValueW, kNoMemory) X(RegCloseKey, 0, kKey, kGive) X(CreateWindowExW, 0)    \
-  X(DialogBoxIndirectParamW, -1) X(SetWindowsHookExW, 0, kHook, kTake) X(UnhookWindowsHookEx, 0, kHook, kGive)      \
-  X(SetPropW, 0) X(CreateFontIndirectW, 0, kFont, kTake) X(DeleteObject, 0, kFont, kGive)                           \
-  X(CreateActCtxW, -1, kActCtx, kTake) X(ReleaseActCtx, 0, kActCtx, kGive) X(LoadLibraryExW, 0, kModule, kTake)     \
-  X(FreeLibrary, 0, kModule, kGive) X(GetModuleHandleExW, 0) X(TlsAlloc, TLS_OUT_OF_INDEXES, kTls, kTake)           \
-  X(TlsSetValue, 0) X(LoadStringW, 0) X(FormatMessageW, 0) X(GetPrivateProfileStringW, 0)                           \
-  X(WritePrivateProfileStringW, 0) X(GetComputerNameW, 0) X(SetFileAttributesW, 0)
+// X(function, failure value[, resource it takes (+) or gives back (-)]): what the
+// DLL and the libraries call on the sweeps' paths, and what gives back what those
+// take. Givers are never failed. What they resolve at run time (ShellExecuteA,
+// CreateStdAccessibleObject, the version calls) or call in registration and on
+// the clipboard is on none of those paths.
+#define VELKO_LOWRES_KINDS(X)                                                                                      \
+  X(malloc, 0, +kHeap) X(calloc, 0, +kHeap) X(realloc, 0, +kHeap) X(free, 0, -kHeap) X(SysAllocStringLen, 0, +kBstr) \
+  X(SysFreeString, 0, -kBstr) X(LoadTypeLibEx, E_OUTOFMEMORY) X(RegOpenKeyExW, kNoMemory, +kKey)                    \
+  X(RegCreateKeyExW, kNoMemory, +kKey) X(RegConnectRegistryW, kNoMemory, +kKey) X(RegQueryValueExW, kNoMemory)       \
+  X(RegSetValueExW, kNoMemory) X(RegEnumValueW, kNoMemory) X(RegDeleteValueW, kNoMemory) X(RegCloseKey, 0, -kKey)    \
+  X(CreateWindowExW, 0) X(DialogBoxIndirectParamW, -1) X(SetWindowsHookExW, 0, +kHook)                               \
+  X(UnhookWindowsHookEx, 0, -kHook) X(SetPropW, 0) X(CreateFontIndirectW, 0, +kFont) X(DeleteObject, 0, -kFont)      \
+  X(CreateActCtxW, -1, +kActCtx) X(ReleaseActCtx, 0, -kActCtx) X(LoadLibraryExW, 0, +kModule)                        \
+  X(FreeLibrary, 0, -kModule) X(GetModuleHandleExW, 0) X(TlsAlloc, TLS_OUT_OF_INDEXES, +kTls) X(TlsSetValue, 0)      \
+  X(LoadStringW, 0) X(FormatMessageW, 0) X(GetPrivateProfileStringW, 0) X(WritePrivateProfileStringW, 0)             \
+  X(GetComputerNameW, 0) X(SetFileAttributesW, 0)
 
 #define VELKO_LOWRES_ENUM(name, ...) k_##name,
 enum Kind { VELKO_LOWRES_KINDS(VELKO_LOWRES_ENUM) kKinds };
@@ -85,8 +81,7 @@ enum Kind { VELKO_LOWRES_KINDS(VELKO_LOWRES_ENUM) kKinds };
 const struct Row {
   const char* name;
   INT_PTR failure;
-  Resource resource = kNone;
-  Effect effect = kPlain;
+  int resource = kNone;  // negative for a giver
 } kRows[kKinds] = {VELKO_LOWRES_KINDS(VELKO_LOWRES_ROW)};
 
 // The module calls from one thread at a time (the host's), as the sweeps do.
@@ -100,10 +95,13 @@ bool g_armed, g_injected;
 void Arm(long kind, long n) { g_fail_kind = kind, g_fail_n = n, g_injected = false, g_calls = {}, g_armed = true; }
 
 // One wrapper per kind, of the real function's own type and calling convention.
+// What a successful call does to the ledger: a call whose result is a LONG (a
+// registry status, an HRESULT) succeeds with 0, a void one (free) when its
+// argument is not null, any other when it does not return its failure value.
 template <int K, typename Real, typename R, typename... A>
 R Body(A... args) {
   const Row& row = kRows[K];
-  if (row.effect != kGive && g_armed && ++g_calls[K] == g_fail_n && K == g_fail_kind) {
+  if (row.resource >= 0 && g_armed && ++g_calls[K] == g_fail_n && K == g_fail_kind) {
     g_injected = true, errno = ENOMEM;
     ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return R(row.failure);
@@ -116,7 +114,8 @@ R Body(A... args) {
   else result = uintptr_t(reinterpret_cast<Real>(g_real[K])(args...));
   const bool done = std::is_same_v<R, LONG> ? !result : std::is_void_v<R> ? a[0] != 0 : result != uintptr_t(row.failure);
   // realloc takes a block for a null one, gives one back for a size of 0.
-  g_held[row.resource] += K == k_realloc ? (!a[0] && result) - (a[0] && !a[1]) : row.effect * (done && font);
+  const int sign = (row.resource > 0) - (row.resource < 0);
+  g_held[std::abs(row.resource)] += K == k_realloc ? (!a[0] && result) - (a[0] && !a[1]) : sign * (done && font);
   return R(result);
 }
 template <int K, typename F>
@@ -287,9 +286,10 @@ std::array<long, kKinds> Pairs(long kind, long n) {
 // A child: the kind and n to fail, then the calls its first cycle must make, when
 // given. It prints its faults.
 int Child(int argc, char** argv) {
-  ::SetUnhandledExceptionFilter(EndCrashedRun);
-  if (!HookDllLoads()) return std::printf("no DLL notification\n"), 2;
-  ::SetCursorPos(0, 0);  // off the box: no cursor messages that one run gets and another not
+  std::thread([] {  // made before the DLL loads: it is no thread of the host's
+    ::Sleep(120000 * forms::testing::TimeFactor());
+    ::TerminateProcess(::GetCurrentProcess(), 0xDEAD);
+  }).detach();
   const auto calls = Pairs(std::atol(argv[2]), std::atol(argv[3]));
   for (int k = 0; k < kKinds && argc == 4 + kKinds; ++k)
     if (calls[k] != std::atol(argv[4 + k])) g_faults << kRows[k].name << ": " << calls[k] << " calls in a second dry run\n";
@@ -298,25 +298,16 @@ int Child(int argc, char** argv) {
 }
 
 // This program run as a child with `args` (as one line): its exit code, 0xDEAD
-// when it did not end in time.
+// when it did not end in time (its own bound, below).
 DWORD RunChild(const std::wstring& args) {
   wchar_t self[MAX_PATH];
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::fflush(stdout);
-  const intptr_t child = _wspawnl(_P_NOWAIT, self, L"lowres", L"--lowres-run", args.c_str(), nullptr);
-  DWORD code = ~0u;
-  if (const UniqueHandle process(child == -1 ? nullptr : reinterpret_cast<HANDLE>(child)); process) {
-    if (::WaitForSingleObject(process.get(), 120000u * forms::testing::TimeFactor()) != WAIT_OBJECT_0)
-      ::TerminateProcess(process.get(), 0xDEAD), ::WaitForSingleObject(process.get(), INFINITE);
-    ::GetExitCodeProcess(process.get(), &code);
-  }
-  return code;
+  return static_cast<DWORD>(_wspawnl(_P_WAIT, self, L"lowres", L"--lowres-run", args.c_str(), nullptr));
 }
 
 // The dry run is this process's first cycle; a child's first cycle must make the same calls.
 TEST(LowResources, EverySingleFailureInTheBoxCycleLeavesTheHostWholeAndTheNextCycleClean) {
-  ASSERT_TRUE(HookDllLoads());
-  ::SetCursorPos(0, 0);
   const auto calls = Pairs(-1, 0);
   ASSERT_EQ("", g_faults.str());
   std::wstring counts;
@@ -467,7 +458,7 @@ TEST(LowResources, EverySettingsIniOrSystemOperationAnswersEveryFailureOfItsCall
     const char* letter = op.failed;
     for (int kind = 0; kind < kKinds; ++kind)
       for (long n = 1; n <= calls[0][kind]; ++n, ++injected) {
-        const bool allocation = kRows[kind].resource == kHeap;
+        const bool allocation = kRows[kind].resource == +kHeap;
         ASSERT_TRUE(allocation || *letter) << op.name << " makes more system calls than it has answers";
         const std::string what = kRows[kind].name + (" call " + std::to_string(n)) + " failed";
         RunOnce(op, kind, n, 0, allocation ? op.out_of_memory : Answer(op, *letter++, ERROR_NOT_ENOUGH_MEMORY), what);
@@ -488,6 +479,9 @@ TEST(LowResources, EverySettingsIniOrSystemOperationAnswersEveryFailureOfItsCall
 }  // namespace velko::testing
 
 int main(int argc, char** argv) {
+  ::SetUnhandledExceptionFilter(velko::testing::EndCrashedRun);
+  if (!velko::testing::HookDllLoads()) return std::printf("no DLL notification\n"), 2;
+  ::SetCursorPos(0, 0);  // off the box: no cursor messages that one run gets and another not
   if (argc >= 4 && !std::strcmp(argv[1], "--lowres-run")) return velko::testing::Child(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
