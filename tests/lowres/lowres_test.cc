@@ -34,6 +34,7 @@
 #include <filesystem>
 #include <functional>
 #include <sstream>
+#include <tuple>
 #include <thread>
 #include <type_traits>
 
@@ -112,7 +113,7 @@ R Body(A... args) {
   uintptr_t result = 0;
   if constexpr (std::is_void_v<R>) reinterpret_cast<Real>(g_real[K])(args...);
   else result = uintptr_t(reinterpret_cast<Real>(g_real[K])(args...));
-  const bool done = std::is_same_v<R, LONG> ? !result : std::is_void_v<R> ? a[0] != 0 : result != uintptr_t(row.failure);
+  const bool done = std::is_same_v<R, LONG> ? !result : std::is_void_v<R> ? !!a[0] : result != uintptr_t(row.failure);
   // realloc takes a block for a null one, gives one back for a size of 0.
   const int sign = (row.resource > 0) - (row.resource < 0);
   g_held[std::abs(row.resource)] += K == k_realloc ? (!a[0] && result) - (a[0] && !a[1]) : sign * (done && font);
@@ -144,7 +145,7 @@ void PatchImports(HMODULE module) {
     for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); names->u1.AddressOfData; ++names, ++slot)
       for (int k = 0; k < kKinds && !IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal); ++k)
         if (!std::strcmp(kRows[k].name, reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name))
-          g_real[k] = reinterpret_cast<void*>(std::exchange(slot->u1.Function, reinterpret_cast<uintptr_t>(kWrappers[k])));
+          g_real[k] = reinterpret_cast<void*>(std::exchange(slot->u1.Function, uintptr_t(kWrappers[k])));
   }
 }
 
@@ -176,20 +177,17 @@ bool Whole(const char* what, HRESULT hr, bool clean) {
   if (::GetErrorInfo(0, info.put()) == S_OK && info) info->GetDescription(text.put());
   wchar_t system[256];
   const DWORD code = (hr & 0xFFFF0000) == 0x800A0000 ? HRESULT_CODE(hr) : static_cast<DWORD>(hr);
-  if (hr != S_OK && (SUCCEEDED(hr) || clean || (!text.length() && !::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM |
-                                                   FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, system, 256, nullptr))))
-    g_faults << what << " answered 0x" << std::hex << hr << std::dec << (clean ? " in the clean cycle\n" : " without text\n");
+  const bool told = text.length() || ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                                      code, 0, system, 256, nullptr);
+  if (hr != S_OK && (SUCCEEDED(hr) || clean || !told))
+    g_faults << what << " answered 0x" << std::hex << hr << std::dec << (clean ? " in a clean cycle\n" : " without text\n");
   return hr == S_OK;
 }
 
-#define VELKO_STRING(name) {#name, &_CProductInfo::get_##name, &_CProductInfo::put_##name}
-const struct {
-  const char* name;
-  decltype(&_CProductInfo::get_ProductName) get;
-  decltype(&_CProductInfo::put_ProductName) put;
-} kStrings[] = {VELKO_STRING(ProductName), VELKO_STRING(ProductVersion), VELKO_STRING(Copyright),
-                VELKO_STRING(WebsiteHREF), VELKO_STRING(ProductCompanyName), VELKO_STRING(ProductCompanyAddress),
-                VELKO_STRING(EULAPath)};
+#define VELKO_STRING(name) std::tuple(#name, &_CProductInfo::get_##name, &_CProductInfo::put_##name)
+const auto kStrings = std::array{VELKO_STRING(ProductName), VELKO_STRING(ProductVersion), VELKO_STRING(Copyright),
+                                 VELKO_STRING(WebsiteHREF), VELKO_STRING(ProductCompanyName),
+                                 VELKO_STRING(ProductCompanyAddress), VELKO_STRING(EULAPath)};
 
 BOOL CALLBACK CountWindow(HWND, LPARAM count) { return ++*reinterpret_cast<int*>(count), TRUE; }
 
@@ -217,14 +215,14 @@ void UseObject(bool clean) {
       !Whole("CreateInstance", factory->CreateInstance(nullptr, IID__CProductInfo, object.put_void()), clean))
     return;
   std::wstring product_name;  // what the object holds
-  for (const auto& s : kStrings) {
-    const std::wstring value = L"Low resources " + std::wstring(s.name, s.name + std::strlen(s.name));
-    const bool put = Whole(s.name, (object.get()->*s.put)(Bstr(value)), clean);
-    if (&s == kStrings && put) product_name = value;
+  for (const auto& [name, get, put] : kStrings) {
+    const std::wstring value = L"Low resources " + std::wstring(name, name + std::strlen(name));
+    const bool stored = Whole(name, (object.get()->*put)(Bstr(value)), clean);
+    if (get == &_CProductInfo::get_ProductName && stored) product_name = value;
     Bstr back;
-    if (!Whole(s.name, (object.get()->*s.get)(back.put()), clean)) continue;
+    if (!Whole(name, (object.get()->*get)(back.put()), clean)) continue;
     --g_held[kBstr];  // the host's now
-    if (back.str() != (put ? value : L"")) g_faults << s.name << " read back another value\n";
+    if (back.str() != (stored ? value : L"")) g_faults << name << " read back another value\n";
   }
   PICTDESC desc = {sizeof(PICTDESC), PICTYPE_NONE, {}};
   ComPtr<IPictureDisp> picture, back;
@@ -292,7 +290,7 @@ int Child(int argc, char** argv) {
   }).detach();
   const auto calls = Pairs(std::atol(argv[2]), std::atol(argv[3]));
   for (int k = 0; k < kKinds && argc == 4 + kKinds; ++k)
-    if (calls[k] != std::atol(argv[4 + k])) g_faults << kRows[k].name << ": " << calls[k] << " calls in a second dry run\n";
+    if (calls[k] != std::atol(argv[4 + k])) g_faults << kRows[k].name << ": " << calls[k] << " calls in a later dry run\n";
   std::printf("%s", g_faults.str().c_str());
   return g_faults.str().empty() ? 0 : 1;
 }
@@ -346,7 +344,8 @@ CRegSettings g_local, g_remote;
 LSTATUS g_refusal = 0;  // what an open or create gives instead, 0: it opens
 bool g_wrong_rights = false, g_wrong_name = false;
 LSTATUS WINAPI Open(HKEY base, LPCWSTR path, DWORD options, REGSAM rights, PHKEY out) {
-  return g_refusal ? (g_wrong_rights |= rights != KEY_READ, g_refusal) : ::RegOpenKeyExW(base, path, options, rights, out);
+  if (g_refusal) return g_wrong_rights |= rights != KEY_READ, g_refusal;
+  return ::RegOpenKeyExW(base, path, options, rights, out);
 }
 LSTATUS WINAPI Create(HKEY base, LPCWSTR path, DWORD reserved, LPWSTR type, DWORD options, REGSAM rights,
                       LPSECURITY_ATTRIBUTES security, PHKEY out, LPDWORD disposition) {
@@ -357,8 +356,9 @@ LSTATUS WINAPI Create(HKEY base, LPCWSTR path, DWORD reserved, LPWSTR type, DWOR
 // never closed; a key of it stands in, closed as a remote root is.
 LSTATUS WINAPI Connect(LPCWSTR machine, HKEY root, PHKEY out) {
   g_wrong_name |= std::u16string_view(reinterpret_cast<const char16_t*>(machine)) != kThisMachine;
+  const auto open = reinterpret_cast<decltype(&::RegOpenKeyExW)>(g_real[k_RegOpenKeyExW]);  // uncounted
   const LSTATUS rc = ::RegConnectRegistryW(machine, root, out);
-  return rc ? rc : reinterpret_cast<decltype(&::RegOpenKeyExW)>(g_real[k_RegOpenKeyExW])(root, L"Software", 0, KEY_ALL_ACCESS, out);
+  return rc ? rc : open(root, L"Software", 0, KEY_ALL_ACCESS, out);
 }
 
 std::u16string Text(int32_t number) { return std::u16string(1, char16_t(u'0' + number)); }
