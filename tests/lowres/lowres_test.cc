@@ -22,7 +22,9 @@
 // that some operations answer differently. After every run the operation holds
 // no key or block more than before, and it works again next.
 //
-// Both programs are built from this file; each runs its own sweep.
+// Both programs are built from this file; each runs its own sweep (its entry's
+// filter). Run in one program, the box sweep must come first: its dry run is the
+// program's own, and the system sweep patches the program's imports.
 #include <olectl.h>
 #include <process.h>
 #include <winternl.h>
