@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"$build/failures-about_la
 # Each program ends within 150 s times the time factor: a host whose box never
 # came (the driver gives up after a minute each time) is ended, so that the
 # failure is reported rather than run into the time limit.
-run() { env LC_ALL="$posix" timeout $((150 * ${VELKO_TIME_FACTOR:-1})) "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
+run() { env LC_ALL="$posix" timeout $((150 * ${VELKO_TIME_FACTOR:-1})) "$root/scripts/wine-run.sh" "$arch" "$@" 2>>"$shots/stderr"; }
 "$root/scripts/register.sh" "$arch" || { echo "FAIL: registration"; exit 1; }
 tr=$root/src/localization/translations
 shots=$(mktemp -d)
@@ -26,12 +26,14 @@ while IFS=$'\t' read -r lcid name language; do
   IFS=- read -r lang script region <<<"$name"
   [ -n "$region" ] || { region=$script; script=; }
   posix=${lang}_$region.UTF-8${script:+@latin}  # sr-Latn-RS is sr_RS.UTF-8@latin
-  run cscript //nologo "$host" >/dev/null &
+  : >"$shots/stderr"
+  run cscript //nologo "$host" >"$shots/host.out" &
   if read -r x y w h < <(run "$build/tests/about_driver.exe" wait) && [ -n "${h:-}" ]; then
     sleep 0.1  # the painted window reaches the X server
     import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$lcid $name.png" ||
       fail "$name ($lcid): no screenshot"
-  else fail "$name ($lcid): no box came; running: $(pgrep -af 'cscript|about_driver|wineserver|explorer' | paste -sd,)"; fi
+  else fail "$name ($lcid): no box came; running: $(pgrep -af 'cscript|about_driver|wineserver|explorer' | paste -sd,);" \
+    "the host said: $(tr -d '\r' <"$shots/host.out" | paste -sd' '); errors: $(tail -n 8 "$shots/stderr" | paste -sd' ')"; fi
   # One language's screen reader is enough: the driver's MSAA round trip costs seconds.
   action=; [ "$language" = de ] && action=action
   shown=$(run "$build/tests/about_driver.exe" close $action | tr -d '\r')
