@@ -17,7 +17,13 @@ if [ "$arch" = x86 ] && ! velko_wine32_present; then
   exit 77
 fi
 loader=(wine)
-[ "$arch" = x64 ] && [ ! -f "$1" ] && loader=(velko_wine64)
+if [ ! -f "$1" ]; then
+  [ "$arch" = x64 ] && loader=(velko_wine64)
+  # A builtin is started by its path in the prefix: by its name alone, Wine starts
+  # it through start.exe, whose ShellExecuteEx now and then fails on a busy
+  # machine ("Internal error"), and costs a process start more.
+  [[ $1 == *[/\\:]* ]] || set -- "C:\\windows\\$([ "$arch" = x64 ] && echo system32 || echo syswow64)\\${1%.exe}.exe" "${@:2}"
+fi
 [ "${VELKO_HEAP_CHECK:-1}" = 0 ] || WINEDEBUG="$WINEDEBUG,err+heap,warn+heap"
 
 # The program's output goes through files, not pipes: a Wine server or desktop
