@@ -12,7 +12,10 @@ set -u
 arch=$1; build=$(cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
 failures=0
-fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"$build/failures-package.log"; failures=$((failures + 1)); }
+# A failure says what the last Windows program wrote to its error output.
+fail() { local said; said=$(tail -n 4 "$tmp/wine.err" 2>/dev/null | tr -d '\r' | paste -sd' ')
+  set -- "$*${said:+ (it said: $said)}"; echo "FAIL: $1"; echo "$(date '+%F %T') $1" >>"$build/failures-package.log"
+  failures=$((failures + 1)); }
 pkg="$build/package"; tmp="$build/package-test"; version=$(sed -n 's/^#define VELKO_VERSION "\(.*\)"/\1/p' "$build/include/velko_version.h")
 rm -rf "$tmp"; mkdir -p "$tmp"
 
@@ -60,7 +63,7 @@ if [ "$arch" = x86 ] && ! velko_wine32_present; then
 fi
 velko_fresh_prefix "$build/msi-prefix" && velko_fresh_prefix "$build/regsvr32-prefix"
 export WINEPREFIX="$build/msi-prefix"
-run() { "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null; }
+run() { "$root/scripts/wine-run.sh" "$arch" "$@" 2>"$tmp/wine.err"; }
 reg64() { "$root/scripts/wine-run.sh" x64 reg "$@" 2>/dev/null; }  # either view, with /reg:32 or /reg:64
 win() { echo "Z:${1//\//\\}"; }  # the paths here are absolute; Wine's Z: is /
 keys=('CLSID\{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' VELKO.CProductInfo 'TypeLib\{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}'
@@ -131,7 +134,7 @@ hosts /x B && gone || fail "removing the last merged product left files or keys"
 other=x86; [ "$arch" = x86 ] && other=x64
 omsi_file=$(dirname "$build")/mingw-$other/package/VELKO-$version-$other.msi
 [ -f "$omsi_file" ] || { fail "no $other package: cmake --build --preset mingw-$other --target msi"; other=; }
-omsi() { "$root/scripts/wine-run.sh" x64 msiexec "$1" "$(win "$omsi_file")" /qn 2>/dev/null; }
+omsi() { "$root/scripts/wine-run.sh" x64 msiexec "$1" "$(win "$omsi_file")" /qn 2>"$tmp/wine.err"; }
 # In the emulated x86 machine, where each Wine process costs seconds, the x64
 # package test installs this one beside its own (the x64 msiexec installs either).
 [ "${VELKO_EMULATED:-}" != 1 ] || other=
