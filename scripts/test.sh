@@ -26,7 +26,7 @@ if velko_wine32_present; then x86_way="natively, under this machine's 32-bit Win
 else  # it boots and makes its prefix while the builds run, then waits for build/vm/io/built
   x86_way="inside the emulated x86-64 machine (QEMU), as this kernel refuses 32-bit programs"
   x86_factor=6  # a Wine process starts 7-9 times slower there, and its code runs 6-7 times slower
-  rm -f build/vm/io/built
+  rm -f build/vm/io/built build/vm/io/alone
   # First, cheaply, that the machine sees a checkout wherever it lives.
   (export VELKO_TIME_FACTOR=$x86_factor; bash scripts/x86-vm.sh --check && bash scripts/x86-vm.sh --tests) \
     >"$logs/ctest-mingw-x86.log" 2>&1 & x86_machine=$!
@@ -55,13 +55,15 @@ wait "$prefixes"; velko_session
 # tests run at once, and ctest -j runs each one's side by side, but for those that
 # show windows, which take the display in turn (velko_hold_display).
 velko_server
-ran=()
+ran=() native=()
 for p in "${presets[@]}"; do
   [[ " ${build_failed[*]} " == *" $p "* ]] && continue
   ran+=("$p")
   [ "$p" = mingw-x86 ] && [ -n "${x86_machine:-}" ] && continue  # under way in the emulated machine
-  ctest --preset "$p" -j4 --output-junit "$root/build/$p/junit.xml" >"$logs/ctest-$p.log" 2>&1 &
+  ctest --preset "$p" -j4 --output-junit "$root/build/$p/junit.xml" >"$logs/ctest-$p.log" 2>&1 & native+=($!)
 done
+wait "${native[@]}"
+[ -z "${x86_machine:-}" ] || touch build/vm/io/alone  # the emulated machine runs at full priority from now on
 wait
 failed=${#build_failed[@]}; passed=0; skipped=0
 for p in "${ran[@]}"; do

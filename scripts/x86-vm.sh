@@ -110,7 +110,10 @@ cpu_seconds() { local stat; read -r stat 2>/dev/null <"/proc/$1/stat" || { echo 
 boot() {
   local io=$vm/io started= limit=$(( ${VELKO_VM_BOOT_SECONDS:-120} * ${VELKO_TIME_FACTOR:-1} )) t0=$SECONDS
   rm -f "$io/up" "$io/rc" "$io/output" "$vm/console.log"
-  # Niced: the native tests beside it wait on windows and timers, the emulated ones have long limits.
+  # Niced while the native tests beside it run (they wait on windows and timers,
+  # the emulated ones have long limits); once scripts/test.sh says they are done
+  # (io/alone), at the priority of any other job: niced beside a busy job, QEMU
+  # got a tenth of a core, too little for any limit.
   # no_timer_check: on a busy host the emulated timer can look broken to the
   # kernel's check at boot, which then panics ("IO-APIC + timer doesn't work!").
   nice -n 10 qemu-system-x86_64 -accel tcg,thread=multi -cpu max,smap=off -smp "$(nproc)" -m 12G \
@@ -135,6 +138,10 @@ boot() {
   # The command's output as it comes, until the machine powers off.
   tail -n +1 -s 2 --pid="$qemu" -F "$io/output" 2>/dev/null &
   local tail_pid=$!
+  while kill -0 "$qemu" 2>/dev/null; do
+    [ -f "$io/alone" ] && rm -f "$io/alone" && renice -n 0 -p $(ls "/proc/$qemu/task") >/dev/null 2>&1
+    sleep 2
+  done
   wait "$qemu"; qemu=; sleep 1; kill "$tail_pid" 2>/dev/null; wait "$tail_pid" 2>/dev/null
   return 0
 }
