@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <tuple>
 
 #include "platform/win32/unique_handle.h"
 #include "scripts/dialog_driver.h"
@@ -38,6 +40,14 @@ HRESULT CallExport(const char* name, Args... args) {
   auto f = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(Args...)>(reinterpret_cast<void*>(::GetProcAddress(Velko(), name)));
   return f ? f(args...) : E_FAIL;
 }
+
+// The text properties: name, getter, setter.
+#define VELKO_STRING(name) std::tuple(#name, &_CProductInfo::get_##name, &_CProductInfo::put_##name)
+inline const auto kTextProperties = std::array{VELKO_STRING(ProductName), VELKO_STRING(ProductVersion),
+                                               VELKO_STRING(Copyright), VELKO_STRING(WebsiteHREF),
+                                               VELKO_STRING(ProductCompanyName), VELKO_STRING(ProductCompanyAddress),
+                                               VELKO_STRING(EULAPath)};
+#undef VELKO_STRING
 
 inline ComPtr<_CProductInfo> Create() {
   ComPtr<IClassFactory> factory;

@@ -11,10 +11,6 @@ namespace {
 
 using Getter = HRESULT (STDMETHODCALLTYPE _CProductInfo::*)(BSTR*);
 using Setter = HRESULT (STDMETHODCALLTYPE _CProductInfo::*)(BSTR);
-#define VELKO_STRING(name) {&_CProductInfo::get_##name, &_CProductInfo::put_##name}
-const std::pair<Getter, Setter> kStrings[] = {
-    VELKO_STRING(ProductName), VELKO_STRING(ProductVersion), VELKO_STRING(Copyright), VELKO_STRING(WebsiteHREF),
-    VELKO_STRING(ProductCompanyName), VELKO_STRING(ProductCompanyAddress), VELKO_STRING(EULAPath)};
 
 std::wstring Get(const ComPtr<_CProductInfo>& o, Getter get = &_CProductInfo::get_ProductName) {
   Bstr value;
@@ -37,11 +33,11 @@ TEST_F(ProductInfo, EachThreadHasOneRecordThatEachNewObjectClears) {
   const std::wstring values[] = {L"Product 1.0", L"\u65E5\u672C \u00F1", std::wstring(L"a\0b", 3),
                                  std::wstring(1, wchar_t(0xD800)) + L"z", std::wstring(1 << 20, L'x')};
   auto first = Create();
-  for (const auto& [get, put] : kStrings) Put(first, L"set", put);
+  for (const auto& [name, get, put] : kTextProperties) Put(first, L"set", put);
   std::thread([] { Apartment apartment; Put(Create(), L"there"); }).join();
   EXPECT_EQ(Get(first), L"set") << "cleared or set by another thread's object";
   auto other = Create();
-  for (const auto& [get, put] : kStrings) {
+  for (const auto& [name, get, put] : kTextProperties) {
     EXPECT_EQ(Get(first, get), L"");
     for (const auto& v : values) {
       Put(other, v, put);

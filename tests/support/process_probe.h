@@ -46,4 +46,17 @@ inline SIZE_T CommittedPrivateBytes() {
   });
 }
 
+// Bytes in use in all of this process's heaps, each walked under its lock.
+inline SIZE_T HeapBytesInUse() {
+  HANDLE heaps[64];
+  SIZE_T sum = 0;
+  for (DWORD i = 0, n = ::GetProcessHeaps(64, heaps); i < n && i < 64; ++i) {
+    PROCESS_HEAP_ENTRY entry{};
+    ::HeapLock(heaps[i]);
+    while (::HeapWalk(heaps[i], &entry)) sum += entry.wFlags & PROCESS_HEAP_ENTRY_BUSY ? entry.cbData : 0;
+    ::HeapUnlock(heaps[i]);
+  }
+  return sum;
+}
+
 }  // namespace velko::testing
