@@ -30,9 +30,12 @@ velko_fresh_prefix "$build/hosts-prefix" && export WINEPREFIX="$build/hosts-pref
 velko_server
 failures=0
 fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"$build/failures-hosts.log"; failures=$((failures + 1)); }
+# What reg.exe wrote to its error output since the last call of this, for a failure's text.
+errors="$build/tests/hosts-reg.err"; : >"$errors"
+said() { local text; text=$(tr -d '\r' <"$errors" | paste -sd' '); : >"$errors"; echo "${text:+ (reg said: $text)}"; }
 run() { env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null | tr -d '\r'; }
 orun() { "$root/scripts/wine-run.sh" "$other" "$@" 2>/dev/null | tr -d '\r'; }
-reg64() { "$root/scripts/wine-run.sh" x64 reg "$@" 2>/dev/null; }  # either view, with /reg:32 or /reg:64
+reg64() { "$root/scripts/wine-run.sh" x64 reg "$@" 2>>"$errors"; }  # either view, with /reg:32 or /reg:64
 exists() { reg64 query "$1" "/reg:${2:-$bits}" >/dev/null; }
 loc=C.UTF-8
 clsid='{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' libid='{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}' iid='{024F49E9-03E8-4963-8DD4-3F4123E16E72}'
@@ -54,7 +57,10 @@ rule=---------------------------
 for c in CLSID TypeLib Interface; do reg64 add "HKCU\\Software\\Classes\\$c" /f >/dev/null; done
 before=$(run reg query 'HKCU\Software\Classes' /s)
 run regsvr32 /s /n /i:user "$dll" || fail "regsvr32 /n /i:user"
-for k in "${keys[@]}"; do exists "HKCU\\Software\\Classes\\$k" && ! exists "HKLM\\Software\\Classes\\$k" || fail "per-user: $k"; done
+for k in "${keys[@]}"; do
+  said >/dev/null; exists "HKCU\\Software\\Classes\\$k" || fail "per-user: $k is not in the user's classes$(said)"
+  ! exists "HKLM\\Software\\Classes\\$k" || fail "per-user: $k is in the machine's classes too"
+done
 # Wine keeps one view of the user's classes: of the other architecture's per-user
 # registration only its type library entry is a key of its own there.
 usertl="HKCU\\Software\\Classes\\TypeLib\\$libid\\1.0\\0\\win$obits"; reg64 add "$usertl" /ve /d "$other_dll" /f >/dev/null
