@@ -221,9 +221,9 @@ bool g_on_host_thread;
 // the DLL lets go of the thread's state before the ledger is read.
 void UseObject(bool clean) {
   Apartment apartment;
+  Bstr eula;  // put() frees the text the previous object gave
   for (int i = 0; i < g_objects_before; ++i) {
     auto other = Create();
-    Bstr eula;
     other->put_EULAPath(Bstr(L"Soak product")), other->AddURL(Bstr(L"https://first.example"), Bstr(L"First"));
     other->get_EULAPath(eula.put()), --g_held[kBstr];
   }
