@@ -95,35 +95,30 @@ BOOL CALLBACK LoadTypeInfo(INIT_ONCE*, void* hr, void** info) noexcept {
 // such object already asked for IDispatch here (and released after the call).
 class DispatchArguments {
  public:
-  explicit DispatchArguments(DISPPARAMS* params) : params_(params) {}
-  ~DispatchArguments() {
-    for (IDispatch* held : held_) held->Release();
-  }
   // The parameters to pass on; null with *failed_arg set when an object has no
   // IDispatch (a type mismatch for that argument).
-  DISPPARAMS* Prepare(UINT* failed_arg) {
-    args_.assign(params_->rgvarg, params_->rgvarg + params_->cArgs);
+  DISPPARAMS* Prepare(const DISPPARAMS& params, UINT* failed_arg) {
+    args_.assign(params.rgvarg, params.rgvarg + params.cArgs);
+    held_.reserve(args_.size());  // nothing allocates between a reference taken and its owner
     for (UINT i = 0; i < args_.size(); ++i) {
       if (args_[i].vt != VT_UNKNOWN || !args_[i].punkVal) continue;
-      IDispatch* dispatch = nullptr;
-      if (FAILED(args_[i].punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
+      ComPtr<IDispatch>& dispatch = held_.emplace_back();
+      if (FAILED(args_[i].punkVal->QueryInterface(IID_IDispatch, dispatch.put_void()))) {
         *failed_arg = i;
         return nullptr;
       }
-      held_.push_back(dispatch);
       args_[i].vt = VT_DISPATCH;
-      args_[i].pdispVal = dispatch;
+      args_[i].pdispVal = dispatch.get();
     }
-    copy_ = *params_;
+    copy_ = params;
     copy_.rgvarg = args_.data();
     return &copy_;
   }
 
  private:
-  DISPPARAMS* params_;
   DISPPARAMS copy_ = {};
   std::vector<VARIANT> args_;
-  std::vector<IDispatch*> held_;
+  std::vector<ComPtr<IDispatch>> held_;
 };
 
 // How many arguments member `id` takes when invoked with `flags` (a property
@@ -169,9 +164,9 @@ HRESULT Invoke(_CProductInfo* object, DISPID id, WORD flags, DISPPARAMS* params,
     }
   }
   hr = Guarded(IID__CProductInfo, [&] {
-    DispatchArguments arguments(params);
+    DispatchArguments arguments;
     UINT failed_arg = 0;
-    DISPPARAMS* passed = arguments.Prepare(&failed_arg);
+    DISPPARAMS* passed = arguments.Prepare(*params, &failed_arg);
     if (!passed) {
       if (arg_err) *arg_err = failed_arg;
       return DISP_E_TYPEMISMATCH;

@@ -262,10 +262,12 @@ void UseObject(bool clean) {
   Whole("AddURL", object->AddURL(Bstr(L"https://example.com/"), Bstr(L"Example")), clean);
   VARIANT_BOOL result = VARIANT_FALSE;
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, CloseBox);
+  const HWND host = ::CreateWindowExW(0, L"STATIC", L"host", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
   g_shown = false;
   if (Whole("ShowAboutBox", object->ShowAboutBox(&result), clean) && !g_shown)
     g_faults << "ShowAboutBox answered S_OK for a box that never showed\n";
-  ::KillTimer(nullptr, timer);
+  if (!::IsWindowEnabled(host)) g_faults << "the host's window stayed disabled\n";
+  ::KillTimer(nullptr, timer), ::DestroyWindow(host);
   object = nullptr, factory = nullptr;
   int windows = 0;
   ::EnumThreadWindows(::GetCurrentThreadId(), CountWindow, LPARAM(&windows));

@@ -1,7 +1,5 @@
 #include "platform/win32/clipboard.h"
 
-#include <cstring>
-
 #include "platform/win32/unique_handle.h"
 
 namespace velko::forms {
@@ -19,10 +17,10 @@ void SetClipboardText(HWND owner, std::u16string_view text) noexcept {
   UniqueHGlobal memory(::GlobalAlloc(GMEM_MOVEABLE, bytes));
   auto* data = static_cast<char16_t*>(memory ? ::GlobalLock(memory.get()) : nullptr);
   if (!data) return;
-  std::memcpy(data, text.data(), bytes - sizeof(char16_t));
-  data[text.size()] = u'\0';
+  data[text.copy(data, text.size())] = u'\0';
   ::GlobalUnlock(memory.get());
-  for (int attempt = 0; attempt < kClipboardAttempts; ++attempt, ::Sleep(10)) {
+  for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
+    if (attempt) ::Sleep(10);
     // Opened by the owner, so that it is the clipboard's owner after EmptyClipboard.
     ScopedClipboard clipboard(owner);
     if (!clipboard.is_open()) continue;

@@ -91,12 +91,15 @@ class Dialog final {
     return fonts_.back().second.get();
   }
 
-  // Gives every control its font and place at the current DPI.
+  // Gives every control its font and place at the current DPI. The fonts are
+  // all made first: when one cannot be, every control keeps the one it has.
   void LayOut() {
+    std::vector<HFONT> fonts;
+    for (const auto& control : form_.Controls()) fonts.push_back(FontFor(control->font));
     form_font_ = FontFor(form_.font);
     for (size_t i = 0; i < children_.size(); ++i) {
       const Control& c = *form_.Controls()[i];
-      ::SendMessageW(children_[i], WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.font)), FALSE);
+      ::SendMessageW(children_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts[i]), FALSE);
       ::MoveWindow(children_[i], Pixels(c.left), Pixels(c.design.top), Pixels(c.width),
                    Pixels(c.design.height), TRUE);
     }
@@ -161,11 +164,17 @@ class Dialog final {
 
   // Lays the controls out again at `dpi`, with fonts of that size, in the frame `suggested`.
   void Rescale(int dpi, const RECT& suggested) {
-    dpi_ = dpi;
-    // The old fonts are deleted at the end, when no control uses them any more.
-    const auto old_fonts = std::move(fonts_);
+    // The old fonts are deleted at the end, when no control uses them any more;
+    // kept, with their size, when the new ones cannot all be made.
+    auto old_fonts = std::move(fonts_);
+    const int old_dpi = std::exchange(dpi_, dpi);
     fonts_.clear();
-    LayOut();
+    try {
+      LayOut();
+    } catch (...) {
+      fonts_ = std::move(old_fonts), dpi_ = old_dpi;
+      throw;
+    }
     // The system's frame keeps the box where it is; another could take it back to the first monitor.
     ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);

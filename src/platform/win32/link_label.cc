@@ -63,7 +63,10 @@ void LinkLabel::Attach(HWND window) {
   if (!::SetPropW(window, kLinkLabelProperty, this)) ThrowSystemError(::GetLastError());
   static_proc_ =
       reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
-  if (!static_proc_) ThrowSystemError(::GetLastError());
+  if (static_proc_) return;
+  const DWORD error = ::GetLastError();
+  ::RemovePropW(window, kLinkLabelProperty);
+  ThrowSystemError(error);
 }
 
 LRESULT CALLBACK LinkLabel::Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

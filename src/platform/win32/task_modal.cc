@@ -36,8 +36,8 @@ BOOL CALLBACK FindOwned(HWND window, LPARAM search) {
 
 TaskModalWindows::TaskModalWindows() {
   ::EnumThreadWindows(::GetCurrentThreadId(), &Take, reinterpret_cast<LPARAM>(&disabled_));
+  restored_.assign(disabled_.size(), false);  // first: a failure leaves every window as it was
   for (HWND window : disabled_) ::EnableWindow(window, FALSE);
-  restored_.assign(disabled_.size(), false);
 }
 
 // A modal box that the host opened while the box was shown has its owner
