@@ -1,7 +1,5 @@
 #include "component/module.h"
 
-#include "platform/win32/own_module.h"
-
 namespace velko::module {
 namespace {
 
@@ -27,8 +25,6 @@ UseHolderObject g_use_holder;
 
 void SetInstance(HINSTANCE instance) noexcept { g_instance = instance; }
 HINSTANCE Instance() noexcept { return g_instance; }
-
-std::u16string FileName() { return platform::ModulePath(g_instance); }
 
 void AddUse() noexcept { ::InterlockedIncrement(&g_uses); }
 void ReleaseUse() noexcept { ::InterlockedDecrement(&g_uses); }

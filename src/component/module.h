@@ -5,14 +5,10 @@
 #include <windows.h>
 #include <unknwn.h>
 
-#include <string>
-
 namespace velko::module {
 
 void SetInstance(HINSTANCE instance) noexcept;
 HINSTANCE Instance() noexcept;
-// Full path of VELKO.dll.
-std::u16string FileName();
 
 // What keeps the module's code in use: every live object whose code lives in
 // the module (a class factory's references, a product object, a link's

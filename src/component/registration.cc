@@ -9,6 +9,7 @@
 #include "component/com_error.h"
 #include "component/module.h"
 #include "component/velko_h.h"
+#include "platform/win32/own_module.h"
 #include "platform/win32/unique_handle.h"
 
 namespace velko {
@@ -193,7 +194,7 @@ bool NamesNoOtherFile(HKEY hive, REGSAM view, const std::wstring& key, const std
 }
 
 std::wstring OwnPath() {
-  const std::u16string path = module::FileName();
+  const std::u16string path = platform::OwnModulePath();
   return std::wstring(path.begin(), path.end());
 }
 

@@ -4,7 +4,7 @@
 // locale's, so the form keeps its own HFONT and answers WM_GETFONT with it.
 // Twips become pixels at the DPI of the window. The dialog's controls are made
 // in the activation context of the module's own manifest (common controls 6),
-// so the box has the system's visual styles whatever the host's manifest says;
+// so the dialog has the system's visual styles whatever the host's manifest says;
 // its modal loop runs in the host's, so that host code the loop calls (timers,
 // incoming calls) makes its windows as the host would. The members of Form that
 // show it and take it down are defined here, beside it.
@@ -24,19 +24,8 @@
 #include "platform/win32/wide.h"
 
 namespace velko::forms {
+namespace detail {
 namespace {
-
-using detail::CommonControlsContext;
-using detail::KeyboardFilter;
-using detail::kFormProperty;
-using detail::LinkColor;
-using detail::LinkLabel;
-using detail::PointingHand;
-using detail::Raise;
-using detail::SomebodySees;
-using detail::TaskModalWindows;
-using detail::WindowDpi;
-using platform::OwnModule;
 
 // Control identifiers start clear of IDOK (1) and IDCANCEL (2), which the
 // dialog manager sends for Enter without a default button and for Escape.
@@ -60,7 +49,7 @@ class Dialog final {
     // Keys reach the dialog manager's loop, not the procedure: the form sees them in its filter.
     UniqueHHook keyboard(::SetWindowsHookExW(WH_MSGFILTER, &KeyboardFilter, nullptr, ::GetCurrentThreadId()));
     const INT_PTR result =
-        ::DialogBoxIndirectParamW(OwnModule(), t, nullptr, &Proc, reinterpret_cast<LPARAM>(this));
+        ::DialogBoxIndirectParamW(platform::OwnModule(), t, nullptr, &Proc, reinterpret_cast<LPARAM>(this));
     if (failure_) std::rethrow_exception(failure_);
     if (result == -1) ThrowSystemError(::GetLastError());
   }
@@ -115,7 +104,7 @@ class Dialog final {
     // SS_NOTIFY: the label gets the mouse, for its double-click and its pointer.
     style |= label ? SS_LEFT | SS_NOTIFY | SS_NOPREFIX : control.design.is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
     HWND hwnd = ::CreateWindowExW(0, label ? L"STATIC" : L"BUTTON", AsWide(control.caption), style, 0, 0, 0, 0,
-                                  hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), OwnModule(), nullptr);
+                                  hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), platform::OwnModule(), nullptr);
     if (!hwnd) ThrowSystemError(::GetLastError());
     children_.push_back(hwnd);
     if (control.design.is_default) ::SendMessageW(hwnd_, DM_SETDEFID, id, 0);
@@ -175,7 +164,7 @@ class Dialog final {
       fonts_ = std::move(old_fonts), dpi_ = old_dpi;
       throw;
     }
-    // The system's frame keeps the box where it is; another could take it back to the first monitor.
+    // The system's frame keeps the dialog where it is; another could take it back to the first monitor.
     ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(hwnd_, nullptr, TRUE);
@@ -236,11 +225,11 @@ class Dialog final {
         return TRUE;
       case WM_SYSCOLORCHANGE:
       case WM_SETTINGCHANGE:
-        // High contrast turned on or off while the box is open: the link takes its colour again.
+        // High contrast turned on or off while the dialog is open: the link takes its colour again.
         ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         return FALSE;
       case WM_DPICHANGED:
-        // Sent to windows of hosts that are aware of each monitor's DPI, when the box moves to another one.
+        // Sent to windows of hosts that are aware of each monitor's DPI, when the dialog moves to another one.
         Raise([&] { dialog->Rescale(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); });
         return TRUE;
       case WM_DESTROY:
@@ -253,7 +242,7 @@ class Dialog final {
   }
 
   Form& form_;
-  // Task-modal: the thread's other windows take no input while the box is shown.
+  // Task-modal: the thread's other windows take no input while the dialog is shown.
   TaskModalWindows other_windows_;
   HWND hwnd_ = nullptr;
   int dpi_ = USER_DEFAULT_SCREEN_DPI;
@@ -267,6 +256,8 @@ class Dialog final {
   std::exception_ptr failure_;
 };
 
+}  // namespace detail
+
 HWND Form::hWnd() const { return dialog_ ? dialog_->hwnd() : nullptr; }
 
 int Form::Dpi() const { return dialog_ ? dialog_->dpi() : 0; }
@@ -279,9 +270,9 @@ void Form::ShowModal() {
     Form& form;
     ~Ended() { form.dialog_ = nullptr, form.loaded_ = false; }
   } ended{*this};
-  if (!SomebodySees()) ThrowSystemError(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
+  if (!detail::SomebodySees()) ThrowSystemError(ERROR_REQUIRES_INTERACTIVE_WINDOWSTATION);
   Load();
-  Dialog dialog(*this);
+  detail::Dialog dialog(*this);
   // Shown from here on, so that a call that comes in while the window is made finds it so.
   dialog_ = &dialog;
   dialog.Run();

@@ -84,7 +84,9 @@ struct Control {
 };
 
 // The live modal dialog of a shown form (dialog.cc).
+namespace detail {
 class Dialog;
+}
 
 struct FormDesign {
   std::u16string caption;
@@ -164,7 +166,7 @@ class Form {
   std::vector<std::unique_ptr<Control>> controls_;
   bool loaded_ = false;
   bool right_to_left_ = false;
-  Dialog* dialog_ = nullptr;
+  detail::Dialog* dialog_ = nullptr;
 };
 
 // Twips to pixels at `dpi` pixels per inch (1440 twips), rounded to the nearest pixel.

@@ -1,5 +1,5 @@
 // Subclassed by hand: comctl32's helpers would load it for hosts that never
-// show the box.
+// show the dialog.
 #include "platform/win32/link_label.h"
 
 #include <atomic>
@@ -17,7 +17,7 @@ namespace {
 
 using platform::OwnModule;
 
-// The pointing-hand cursor in VELKO.dll's resources; the system's hand serves where it is missing.
+// The pointing-hand cursor in the own module's resources; the system's hand serves where it is missing.
 constexpr int kPointingHandCursorId = 201;
 constexpr COLORREF kLinkColor = RGB(0, 0, 255);
 // Where a link label's window finds its LinkLabel.
@@ -25,7 +25,7 @@ constexpr wchar_t kLinkLabelProperty[] = L"VELKO.LinkLabel";
 
 // Oleacc, loaded at the first request of assistive technology (most hosts never
 // meet one) and kept, as the delay-load helper keeps what it loads: clients may
-// hold the standard objects it made after the box is gone. A load that failed
+// hold the standard objects it made after the dialog is gone. A load that failed
 // is tried again at the next request.
 struct Oleacc {
   decltype(&::CreateStdAccessibleObject) create_std_accessible_object;

@@ -1,5 +1,5 @@
 // Task modality as a message box with MB_TASKMODAL has it. The host's code runs
-// in the box's modal loop (its timers, incoming calls) and may destroy a window
+// in the dialog's modal loop (its timers, incoming calls) and may destroy a window
 // or open a modal box of its own meanwhile, which Restore must not undo.
 #include "platform/win32/task_modal.h"
 
@@ -40,9 +40,9 @@ TaskModalWindows::TaskModalWindows() {
   for (HWND window : disabled_) ::EnableWindow(window, FALSE);
 }
 
-// A modal box that the host opened while the box was shown has its owner
+// A modal box that the host opened while the dialog was shown has its owner
 // disabled by its own loop, which ends first: that owner must take no input
-// until then, and is enabled when the box's loop has ended. What the box
+// until then, and is enabled when the dialog's loop has ended. What the dialog
 // disabled itself (an owned palette or Find window) holds nothing back,
 // whichever order the windows come in.
 void TaskModalWindows::Restore(bool in_loop) noexcept {
@@ -62,7 +62,7 @@ bool TaskModalWindows::OwnsShownWindow(HWND owner) const {
 // A service, a web server or a scheduled task has no desktop that anybody sees
 // (a window station that is not visible, or session 0, which no user's session
 // is since Windows Vista), nor does a thread on a desktop of its own that is not
-// the one taking input: the box would wait for ever for a click that cannot
+// the one taking input: the dialog would wait for ever for a click that cannot
 // come. The default desktop counts while a lock or a consent prompt covers it:
 // its user comes back to it. (Wine has no UOI_IO: there, only the default
 // desktop counts.)

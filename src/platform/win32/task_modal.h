@@ -18,16 +18,16 @@ class TaskModalWindows {
   TaskModalWindows& operator=(const TaskModalWindows&) = delete;
   ~TaskModalWindows() { Restore(false); }
 
-  // Enables the windows again, each once. While the box's modal loop runs
+  // Enables the windows again, each once. While the dialog's modal loop runs
   // (`in_loop`), a window that owns a shown, enabled window that this did not
   // disable stays disabled, for a later Restore: a modal box that the host
-  // opened meanwhile, whose loop runs inside the box's and ends first.
+  // opened meanwhile, whose loop runs inside the dialog's and ends first.
   void Restore(bool in_loop) noexcept;
 
  private:
   bool OwnsShownWindow(HWND owner) const;
 
-  // What the box disabled, in the system's order, and which of them are enabled again.
+  // What the dialog disabled, in the system's order, and which of them are enabled again.
   std::vector<HWND> disabled_;
   std::vector<bool> restored_;
 };
