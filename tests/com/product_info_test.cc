@@ -66,16 +66,6 @@ TEST_F(ProductInfo, EachThreadsLanguageLibraryStaysMappedWhileAnObjectOfTheThrea
   EXPECT_EQ(MappedFilesNamed(L"VELKORes"), 0);
 }
 
-// A thread that made an object and ended leaves nothing of its state: four
-// records of 2 MB each would leave 8 MB.
-TEST_F(ProductInfo, AThreadsRecordGoesWhenTheThreadEnds) {
-  const auto run_thread = [] { std::thread([] { Apartment a; Put(Create(), std::wstring(1 << 20, L'x')); }).join(); };
-  run_thread();  // loads what stays loaded
-  const SIZE_T before = CommittedPrivateBytes();
-  for (int i = 0; i < 4; ++i) run_thread();
-  EXPECT_LE(CommittedPrivateBytes(), before + (1 << 21));
-}
-
 TEST_F(ProductInfo, WrongCallsGetComsOwnErrors) {
   ComPtr<IClassFactory> factory;
   ComPtr<IUnknown> none;
