@@ -118,11 +118,12 @@ inline HWND FocusOf(DWORD thread_id) {
   return ::GetGUIThreadInfo(thread_id, &info) ? info.hwndFocus : nullptr;
 }
 
-// Keys typed on the keyboard into `window`, which is brought to the foreground
-// first: each pressed in the order given and released in reverse (so
-// {VK_CONTROL, 'C'} is Ctrl+C), through the system's input queue like a user's.
+// Keys typed on the keyboard into `window`, once it is in the foreground (Wine
+// may lose keys pressed while the foreground settles): each pressed in the
+// order given and released in reverse (so {VK_CONTROL, 'C'} is Ctrl+C), through
+// the system's input queue like a user's.
 inline void TypeKeys(HWND window, std::initializer_list<WORD> keys) {
-  ::SetForegroundWindow(window);
+  WaitUntil([&] { return ::SetForegroundWindow(window), ::GetForegroundWindow() == window; }, 5000);
   for (WORD key : keys) ::keybd_event(static_cast<BYTE>(key), 0, 0, 0);
   for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
     ::keybd_event(static_cast<BYTE>(*key), 0, KEYEVENTF_KEYUP, 0);
@@ -133,7 +134,7 @@ inline HWND Tab(HWND box) {
   const DWORD thread = ::GetWindowThreadProcessId(box, nullptr);
   const HWND from = FocusOf(thread);
   TypeKeys(box, {VK_TAB});
-  WaitUntil([&] { return FocusOf(thread) != from; }, 5000);
+  WaitUntil([&] { return FocusOf(thread) != from; });
   return FocusOf(thread);
 }
 
