@@ -80,7 +80,9 @@ cases=("en_US|1033|1033|Tahoma, 8|False" "ja_JP|1041|1041|ＭＳ Ｐゴシック
 for case in "${cases[@]}"; do
   IFS='|' read -r loc lcid library font false codepage <<<"$case"
   loc=$loc.UTF-8
-  run cscript //nologo "$host" >"$build/tests/about-host.out" &
+  # What the host writes to its error output goes into a failure's text.
+  env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" cscript //nologo "$host" >"$build/tests/about-host.out" \
+    2>"$build/tests/about-host.err" &
   host_pid=$!
   # The caption (line 2) is the library's own text, checked by the C++ host.
   copied=$(run "$build/tests/about_driver.exe" copy | sed -e 2d -e 's/^Computer: ..*$/Computer: (name)/')
@@ -103,9 +105,10 @@ $rule" ] || { fail "$loc: Ctrl+C copied:"; echo "$copied"; }
   # The driver ends a host whose box stays; one whose box never came goes with the prefix's programs.
   for _ in $(seq 1 $((300 * ${VELKO_TIME_FACTOR:-1}))); do kill -0 "$host_pid" 2>/dev/null || break; sleep 0.2; done
   kill -0 "$host_pid" 2>/dev/null && { fail "$loc: the host did not end"; wineserver -k; velko_server; }
-  wait "$host_pid"
+  wait "$host_pid"; host_rc=$?
   out=$(tr -d '\r' <"$build/tests/about-host.out")
-  [ "$out" = "ShowAboutBox returned $(iconv -f UTF-8 -t "${codepage:-UTF-8}" <<<"$false")" ] || fail "$loc: $out"
+  [ "$out" = "ShowAboutBox returned $(iconv -f UTF-8 -t "${codepage:-UTF-8}" <<<"$false")" ] ||
+    fail "$loc: the host ended with $host_rc and wrote '$out'; errors: $(tail -n 6 "$build/tests/about-host.err" | tr -d '\r' | paste -sd' ')"
   # The real box's face and size, and its character set, which Ctrl+C does not copy.
   run "$build/tests/about_e2e_tests.exe" --gtest_filter='AboutBoxFont.*' --gtest_brief=1 || fail "$loc: the box's font"
 done
