@@ -137,17 +137,18 @@ std::tuple<HRESULT, std::wstring, GUID> HostError(HRESULT hr) {
   return {hr, description.str(), guid};
 }
 
-// Ctrl+C copies once, on key-down; Escape does nothing; Enter presses OK, also on the link.
+// Ctrl+C copies once, on key-down, and C alone not; Escape does nothing; Enter
+// presses OK, also on the link.
 TEST_F(AboutBox, OnlyCtrlCOrEnterActsOnTheBox) {
   auto o = Product(L"");
   o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));
   Show(o, [&](HWND box, const std::vector<HWND>& c) {
     const std::wstring head = L"---------------------------\r\nAbout Widget\r\n";
     EXPECT_EQ(CopyWithCtrlC(box).substr(0, head.size()), head);
-    TypeKeys(box, {VK_ESCAPE});
+    TypeKeys(box, {VK_ESCAPE}), TypeKeys(box, {'C'});
     EXPECT_EQ(Tab(box), c[kVisitWebsite]);
     EXPECT_TRUE(::IsWindowVisible(box)) << "closed by Escape";
-    EXPECT_EQ(TakeClipboardText(), L"") << "copied again on key-up";
+    EXPECT_EQ(TakeClipboardText(), L"") << "copied again on key-up, or by C without Ctrl";
     ASSERT_EQ(Tab(box), c[kLink]);
     TypeKeys(box, {VK_RETURN});
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); }, 5000)) << "not closed by Enter";
