@@ -51,7 +51,7 @@ endfunction()
 # The time factor, for every entry. The tests that show windows hold the display
 # while they run, one at a time (velko_hold_display in scripts/wine-env.sh, which
 # also keeps the other preset's ctest out); ctest -j runs the other tests beside them.
-set(VELKO_DISPLAY_TESTS dialogs_tests soak_tests about_e2e_tests e2e_hosts e2e_about_languages lowres_box_tests)
+set(VELKO_DISPLAY_TESTS dialogs_tests soak_tests about_e2e_tests e2e_about_languages lowres_box_tests)
 function(velko_test_properties name)
   set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT VELKO_TIME_FACTOR=${VELKO_TIMEOUT_FACTOR})
   if(name IN_LIST VELKO_DISPLAY_TESTS)

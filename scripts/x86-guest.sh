@@ -39,9 +39,9 @@ if [ "${VELKO_WAIT_FOR_BUILD:-}" = 1 ]; then
   echo "x86: builds ready after $(( $(date +%s) - t0 )) s"
 fi
 wineserver -p
-# The box in every language shows the same code path as in the hosts test's
-# locales; the languages' texts and layouts are checked where Wine runs natively.
-VELKO_EMULATED=1 ctest --preset mingw-x86 -j1 -E e2e_about_languages --output-junit "$VELKO_VM_IO/junit.xml" "$@"
+# VELKO_EMULATED=1: the box in three locales, not in every language (each Wine
+# process start costs seconds here); no x64 package beside the x86 one.
+VELKO_EMULATED=1 ctest --preset mingw-x86 -j1 --output-junit "$VELKO_VM_IO/junit.xml" "$@"
 rc=$?
 wineserver -k
 cp build/mingw-x86/failures-*.log "$VELKO_VM_IO/" 2>/dev/null

@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
 # Registration and late binding from real hosts in the private Wine prefix:
 #   hosts.sh <x86|x64> <build dir>
-# regsvr32 registers the DLL with lasting keys. The demo's VBScript host shows
-# the About box in each locale that has a language library of its own or its
-# language's (Austrian German, Hong Kong and Singapore Chinese) and in one that
-# has none (Icelandic falls back to English); about_driver.exe copies the box
-# with Ctrl+C, which must show that locale's library and font, and closes it.
-# The example JScript host reads back what it set. A per-user install writes
+# regsvr32 registers the DLL with lasting keys (the box that hosts then show,
+# in each locale, is about_languages.sh's). The example JScript host reads back
+# what it set. A per-user install writes
 # the user's classes only, and a machine-wide
 # registration beside it leaves them alone. The other architecture's build is
 # registered beside this one (for real where it runs, else as its keys in its
@@ -33,11 +30,10 @@ fail() { echo "FAIL: $*"; echo "$(date '+%F %T') $*" >>"$build/failures-hosts.lo
 # What reg.exe wrote to its error output since the last call of this, for a failure's text.
 errors="$build/tests/hosts-reg.err"; : >"$errors"
 said() { local text; text=$(tr -d '\r' <"$errors" | paste -sd' '); : >"$errors"; echo "${text:+ (reg said: $text)}"; }
-run() { env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null | tr -d '\r'; }
+run() { env LC_ALL=C.UTF-8 "$root/scripts/wine-run.sh" "$arch" "$@" 2>/dev/null | tr -d '\r'; }
 orun() { "$root/scripts/wine-run.sh" "$other" "$@" 2>/dev/null | tr -d '\r'; }
 reg64() { "$root/scripts/wine-run.sh" x64 reg "$@" 2>>"$errors"; }  # either view, with /reg:32 or /reg:64
 exists() { reg64 query "$1" "/reg:${2:-$bits}" >/dev/null; }
-loc=C.UTF-8
 clsid='{4F52FD55-CEEA-43B0-BEB8-45CF905BE7C3}' libid='{0EA78CCF-3B05-4D6D-B8E0-285EFC8C7276}' iid='{024F49E9-03E8-4963-8DD4-3F4123E16E72}'
 bits=64 other=x86 obits=32; [ "$arch" = x86 ] && bits=32 other=x64 obits=64
 keys=("CLSID\\$clsid\\InprocServer32" VELKO.CProductInfo "TypeLib\\$libid\\1.0\\0\\win$bits" "Interface\\$iid")
@@ -49,9 +45,6 @@ view() { for k in "CLSID\\$clsid" VELKO.CProductInfo "TypeLib\\$libid" "Interfac
 dll=$(winepath -w "$build/bin/VELKO.dll" 2>/dev/null)
 other_dll=$(winepath -w "$(dirname "$build")/mingw-$other/bin/VELKO.dll" 2>/dev/null)
 js=$(winepath -w "$root/examples/jscript/host.js" 2>/dev/null); jsout="created: Contoso Draw 4.2"
-host=$(winepath -w "$root/examples/demo.vbs" 2>/dev/null)
-version=$(sed -n 's/^#define VELKO_VERSION_COMMAS //p' "$build/src/component/gen/velko_version.h" | tr , .)
-rule=---------------------------
 
 # The user's class containers, which other software shares, are there before and stay after.
 for c in CLSID TypeLib Interface; do reg64 add "HKCU\\Software\\Classes\\$c" /f >/dev/null; done
@@ -70,49 +63,6 @@ run regsvr32 /s "$dll" || fail "regsvr32"
 # A lasting key takes lasting subkeys; one that goes at the next start does not.
 run reg add "HKCR\\CLSID\\$clsid\\InprocServer32\\lasting" /f >/dev/null || fail "the keys are volatile"
 
-# Locale, its identifier, its library's, its dialog font, and False as VBScript
-# writes it there (in the console's code page).
-cases=("en_US|1033|1033|Tahoma, 8|False" "ja_JP|1041|1041|ＭＳ Ｐゴシック, 9|False" "ko_KR|1042|1042|굴림, 9|거짓|CP949"
-       "zh_TW|1028|1028|新細明體, 9|假|BIG5" "zh_CN|2052|2052|宋体, 9|假|GBK" "de_AT|3079|3079|Tahoma, 8|Falsch"
-       "zh_HK|3076|3076|Tahoma, 8|False" "zh_SG|4100|4100|Tahoma, 8|False" "is_IS|1039|1033|Tahoma, 8|False")
-# In the emulated x86 machine, where each Wine process costs seconds: a Latin, a CJK and a fallback locale.
-[ "${VELKO_EMULATED:-}" != 1 ] || cases=("${cases[0]}" "${cases[2]}" "${cases[8]}")
-for case in "${cases[@]}"; do
-  IFS='|' read -r loc lcid library font false codepage <<<"$case"
-  loc=$loc.UTF-8
-  # What the host writes to its error output goes into a failure's text.
-  env LC_ALL="$loc" "$root/scripts/wine-run.sh" "$arch" cscript //nologo "$host" >"$build/tests/about-host.out" \
-    2>"$build/tests/about-host.err" &
-  host_pid=$!
-  # The caption (line 2) is the library's own text, checked by the C++ host.
-  copied=$(run "$build/tests/about_driver.exe" copy | sed -e 2d -e 's/^Computer: ..*$/Computer: (name)/')
-  [ "$copied" = "$rule
-$rule
-Contoso Draw 4.2.1
-Copyright (c) 2026 Contoso Ltd.
-Contoso support and downloads <https://contoso.example/support>
-$rule
-File: VELKO.dll
-File version: $version
-Architecture: $arch
-Language library: VELKORes$library.DLL
-User locale: $lcid
-Dialog font: $font pt
-DPI: 96
-Computer: (name)
-$rule" ] || { fail "$loc: Ctrl+C copied:"; echo "$copied"; }
-  run "$build/tests/about_driver.exe" close >/dev/null || fail "$loc: the box did not close on OK"
-  # The driver ends a host whose box stays; one whose box never came goes with the prefix's programs.
-  for _ in $(seq 1 $((300 * ${VELKO_TIME_FACTOR:-1}))); do kill -0 "$host_pid" 2>/dev/null || break; sleep 0.2; done
-  kill -0 "$host_pid" 2>/dev/null && { fail "$loc: the host did not end"; wineserver -k; velko_server; }
-  wait "$host_pid"; host_rc=$?
-  out=$(tr -d '\r' <"$build/tests/about-host.out")
-  [ "$out" = "ShowAboutBox returned $(iconv -f UTF-8 -t "${codepage:-UTF-8}" <<<"$false")" ] ||
-    fail "$loc: the host ended with $host_rc and wrote '$out'; errors: $(tail -n 6 "$build/tests/about-host.err" | tr -d '\r' | paste -sd' ')"
-  # The real box's face and size, and its character set, which Ctrl+C does not copy.
-  run "$build/tests/about_e2e_tests.exe" --gtest_filter='AboutBoxFont.*' --gtest_brief=1 || fail "$loc: the box's font"
-done
-loc=C.UTF-8
 # The example JScript host, after regsvr32 /u of a second copy in another folder,
 # which leaves this registration alone.
 copy="$build/tests/copy"; mkdir -p "$copy" && cp "$build/bin/VELKO.dll" "$copy/" && run regsvr32 /s /u "$(winepath -w "$copy/VELKO.dll" 2>/dev/null)"

@@ -2,7 +2,7 @@
 // control: Korean, Chinese and Japanese take a face and a character set of their
 // own at 9 points, every other locale Tahoma at 8 with the default character set.
 // A wrong character set draws one script with another's glyph shapes. The host
-// test runs this in each of its locales.
+// languages test runs this in the locales of its table.
 
 #include <cmath>
 #include <map>
