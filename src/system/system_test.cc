@@ -1,7 +1,7 @@
 // The system helpers against the real API: error texts from the system's table
 // and from the tests' own netmsg.dll, copied into the system folder, INI files in a
 // private folder and the computer name; and how a form's failure to make its
-// window or a control reaches the caller.
+// window reaches the caller (a control's is the low-resource sweep's).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 #include "platform/win32/forms.h"
 #include "platform/win32/seams.h"
 #include "platform/win32/unique_handle.h"
-#include "scripts/dialog_driver.h"
 #include "system/api_ini.h"
 #include "system/shared_module.h"
 #include "tests/support/process_probe.h"
@@ -36,15 +35,9 @@ std::u16string SystemText(int32_t code) {
   return s.substr(0, s.find_last_not_of(u"\r\n") + 1);
 }
 
-// Refuses the thread's windows (only its controls, `g_controls_only`), as a full
-// desktop heap would, and keeps the last window it let through.
-bool g_controls_only = false;
-HWND g_let_through = nullptr;
-LRESULT CALLBACK RefuseWindows(int code, WPARAM window, LPARAM create) {
-  if (code != HCBT_CREATEWND) return 0;
-  if (g_controls_only && !(reinterpret_cast<CBT_CREATEWNDW*>(create)->lpcs->style & WS_CHILD))
-    return g_let_through = reinterpret_cast<HWND>(window), 0;
-  return ::SetLastError(2102), 1;
+// Refuses the thread's windows, as a full desktop heap would.
+LRESULT CALLBACK RefuseWindows(int code, WPARAM, LPARAM) {
+  return code == HCBT_CREATEWND ? (::SetLastError(2102), 1) : 0;
 }
 
 // The network table is the system folder's; the one beside this program is never
@@ -65,23 +58,6 @@ TEST(GetErrorText, NetworkCodesAskTheSystemsNetworkTableFirst) {
   for (int32_t code : {2099, 3000, 5}) EXPECT_EQ(GetErrorText(code), SystemText(code)) << code;
   ::DeleteFileW(table.c_str());
   EXPECT_EQ(GetErrorText(2100), SystemText(2100)) << "without the network table";
-}
-
-struct OneLabel : forms::Form {
-  OneLabel() : Form(forms::FormDesign{u"F", {}, 600, 600, nullptr}) { AddControl({}); }
-};
-void CALLBACK CloseLetThrough(HWND, UINT, UINT_PTR, DWORD) { ::PostMessageW(g_let_through, WM_CLOSE, 0, 0); }
-
-// Made by the dialog's procedure, within the system's frames: a failure there
-// must not unwind through them, nor leave a box without its control waiting
-// (closed after a bound here).
-TEST(Form, AControlTheSystemRefusesFailsTheShowing) {
-  OneLabel form;
-  g_controls_only = true;
-  const UniqueHHook hook(::SetWindowsHookExW(WH_CBT, &RefuseWindows, nullptr, ::GetCurrentThreadId()));
-  const UINT_PTR timer = ::SetTimer(nullptr, 0, 5000 * forms::testing::TimeFactor(), &CloseLetThrough);
-  EXPECT_EQ(RaisedBy([&] { form.ShowModal(); }), Raised(2102, GetErrorText(2102)));
-  ::KillTimer(nullptr, timer), g_controls_only = false;
 }
 
 class IniFiles : public ::testing::Test {
