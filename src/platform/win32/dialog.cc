@@ -213,13 +213,6 @@ class Dialog final {
         ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_BTNFACE));
       }
-      case WM_SETCURSOR: {
-        const Control* control = dialog->ControlOf(reinterpret_cast<HWND>(wparam));
-        if (!control || !control->design.link) return FALSE;
-        ::SetCursor(PointingHand());
-        ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, TRUE);
-        return TRUE;
-      }
       case WM_GETFONT:
         ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(dialog->form_font_));
         return TRUE;

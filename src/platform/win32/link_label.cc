@@ -38,6 +38,17 @@ Oleacc LoadedOleacc() {
           SystemFunction<decltype(&::LresultFromObject)>(module, "LresultFromObject")};
 }
 
+// The pointer over a link: the pointing hand. Shared cursors: loading one twice
+// gives the same handle, and it is never destroyed.
+HCURSOR PointingHand() {
+  static std::atomic<HCURSOR> cursor{nullptr};
+  if (!cursor) {
+    HCURSOR own = ::LoadCursorW(OwnModule(), MAKEINTRESOURCEW(kPointingHandCursorId));
+    cursor = own ? own : ::LoadCursorW(nullptr, IDC_HAND);
+  }
+  return cursor;
+}
+
 // The system's focus rectangle round the text of the focused link label,
 // unless the keyboard cues are hidden (until the user first uses the keyboard).
 void DrawFocus(HWND label, const Control& control) {
@@ -97,6 +108,10 @@ LRESULT LinkLabel::Message(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
         return 0;
       }
       break;
+    case WM_SETCURSOR:
+      // Before the static's own answer, which asks the dialog and then shows the arrow.
+      ::SetCursor(PointingHand());
+      return TRUE;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
     case WM_UPDATEUISTATE:
@@ -142,16 +157,6 @@ COLORREF LinkColor() {
   const bool high = seams::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
                     (contrast.dwFlags & HCF_HIGHCONTRASTON);
   return high ? ::GetSysColor(COLOR_HOTLIGHT) : kLinkColor;
-}
-
-HCURSOR PointingHand() {
-  // Shared cursors: loading one twice gives the same handle, and it is never destroyed.
-  static std::atomic<HCURSOR> cursor{nullptr};
-  if (!cursor) {
-    HCURSOR own = ::LoadCursorW(OwnModule(), MAKEINTRESOURCEW(kPointingHandCursorId));
-    cursor = own ? own : ::LoadCursorW(nullptr, IDC_HAND);
-  }
-  return cursor;
 }
 
 }  // namespace velko::forms::detail

@@ -43,7 +43,4 @@ class LinkLabel {
 // a high-contrast theme is on.
 COLORREF LinkColor();
 
-// The pointer over a link: the pointing hand.
-HCURSOR PointingHand();
-
 }  // namespace velko::forms::detail
