@@ -130,18 +130,38 @@ int ArgumentCount(DISPID id, WORD flags) {
 
 int StringGetterSlot(DISPID id) { return InTables(id) ? g_string_getters[id] : -1; }
 
-}  // namespace
-
-ITypeInfo* ProductInfoTypeInfo(HRESULT* hr) noexcept {
+// The type information, not counted for the caller; null with the failure in *hr.
+ITypeInfo* TypeInfo(HRESULT* hr) noexcept {
   *hr = S_OK;
   void* info = nullptr;
   return ::InitOnceExecuteOnce(&g_type_info_once, LoadTypeInfo, hr, &info) ? static_cast<ITypeInfo*>(info) : nullptr;
 }
 
-HRESULT Invoke(_CProductInfo* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
-               UINT* arg_err) noexcept {
+}  // namespace
+
+HRESULT GetTypeInfo(UINT index, ITypeInfo** info) noexcept {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
   HRESULT hr;
-  ITypeInfo* type_info = ProductInfoTypeInfo(&hr);
+  if ((*info = TypeInfo(&hr))) (*info)->AddRef();
+  return hr;
+}
+
+HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, DISPID* ids) noexcept {
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (!names || !ids) return E_POINTER;
+  HRESULT hr;
+  ITypeInfo* type_info = TypeInfo(&hr);
+  return type_info ? ::DispGetIDsOfNames(type_info, names, count, ids) : hr;
+}
+
+HRESULT Invoke(_CProductInfo* object, DISPID id, REFIID iid, WORD flags, DISPPARAMS* params, VARIANT* result,
+               EXCEPINFO* excep, UINT* arg_err) noexcept {
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (!params) return E_POINTER;
+  HRESULT hr;
+  ITypeInfo* type_info = TypeInfo(&hr);
   if (!type_info) return hr;
   const int expected = ArgumentCount(id, flags);
   if (expected >= 0 && params->cArgs > static_cast<UINT>(expected)) return DISP_E_BADPARAMCOUNT;

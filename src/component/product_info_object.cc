@@ -97,31 +97,16 @@ STDMETHODIMP CProductInfo::GetTypeInfoCount(UINT* count) noexcept {
 }
 
 STDMETHODIMP CProductInfo::GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept {
-  if (!info) return E_POINTER;
-  *info = nullptr;
-  if (index != 0) return DISP_E_BADINDEX;
-  HRESULT hr;
-  ITypeInfo* type_info = dispatch::ProductInfoTypeInfo(&hr);
-  if (!type_info) return hr;
-  type_info->AddRef();
-  *info = type_info;
-  return S_OK;
+  return dispatch::GetTypeInfo(index, info);
 }
 
 STDMETHODIMP CProductInfo::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {
-  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-  if (!names || !ids) return E_POINTER;
-  HRESULT hr;
-  ITypeInfo* type_info = dispatch::ProductInfoTypeInfo(&hr);
-  if (!type_info) return hr;
-  return ::DispGetIDsOfNames(type_info, names, count, ids);
+  return dispatch::GetIDsOfNames(iid, names, count, ids);
 }
 
 STDMETHODIMP CProductInfo::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                   EXCEPINFO* excep, UINT* arg_err) noexcept {
-  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-  if (!params) return E_POINTER;
-  return dispatch::Invoke(this, id, flags, params, result, excep, arg_err);
+  return dispatch::Invoke(this, id, iid, flags, params, result, excep, arg_err);
 }
 
 STDMETHODIMP CProductInfo::InterfaceSupportsErrorInfo(REFIID iid) noexcept {
