@@ -424,6 +424,7 @@ const Operation kOperations[] = {
     {"WriteINIValue", [] { return WriteINIValue(u"S", u"k", u"v", kIni), u""; }, u"", u"", "S", ""},
     {"ReadINIValue", [] { return ReadINIValue(u"S", u"k", u"d", kIni); }, u"v", u"", "S", ""},
     {"GetErrorText", [] { return Text(!GetErrorText(2).empty()); }, u"1", u"0", "D", ""},
+    {"PtrToString", [] { return PtrToString(u"ab") + PtrToString(nullptr); }, u"ab", u"", "", ""},
     // The prefix goes before a drive or a UNC path, once, and the path ends in a backslash.
     {"AddLongPathPrefix", [] { return AddLongPathPrefix(u"C:\\a"); }, u"\\\\?\\C:\\a\\", u"", "", ""},
     {"AddLongPathPrefix UNC", [] { return AddLongPathPrefix(u"\\\\s\\"); }, u"\\\\?\\UNC\\s\\", u"", "", ""},
